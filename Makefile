@@ -1,0 +1,34 @@
+# Two entry points: `make demo` opens the repair window on a demo install
+# folder; `make test` builds and runs every test headless.
+BUILD_DIR ?= build
+DEMO_ROOT := $(abspath $(BUILD_DIR))/demo/VYR10
+JOBS ?= 2
+
+.PHONY: all deps configure build test demo bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	@cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest -j $(JOBS) --output-on-failure
+
+demo: build
+	@scripts/make-demo.sh "$(DEMO_ROOT)" > /dev/null
+	@echo "Demo install folder: $(DEMO_ROOT)"
+	@echo "Type it into the window and press Accept (Alt+C)."
+	@$(BUILD_DIR)/bin/vyr-repair
+
+bench: build
+	@cmake --build $(BUILD_DIR) --target benchmarks -j $(JOBS)
+	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b; done
+
+clean:
+	@rm -rf $(BUILD_DIR)

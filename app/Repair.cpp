@@ -1,0 +1,167 @@
+#include "app/Repair.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <functional>
+
+#include "platform/Clock.h"
+#include "repair/RepairProcedure.h"
+#include "widgets/FolderEdit.h"
+
+namespace {
+
+constexpr int ClientWidth = 641;
+constexpr int ClientHeight = 394;
+constexpr int PanelHeight = 75;
+
+// Memo lines break at CR LF, a lone CR and a lone LF alike.
+QString AsLogLines(const std::string& text) {
+  QString lines = QString::fromStdString(text);
+  lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return lines;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int left) {
+  auto* button = new QPushButton(QString::fromUtf8(caption), parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setGeometry(left, 33, 75, 30);
+  button->setAutoDefault(false);
+  button->setDefault(false);
+  return button;
+}
+
+// While a repair runs: Accept and the folder box disabled, a busy cursor.
+class TRepairInProgress {
+ public:
+  TRepairInProgress(bool& running, const std::function<void(bool)>& enable) : FRunning(running), FEnable(enable) {
+    FRunning = true;
+    FEnable(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  }
+  ~TRepairInProgress() {
+    QApplication::restoreOverrideCursor();
+    FEnable(true);
+    FRunning = false;
+  }
+  TRepairInProgress(const TRepairInProgress&) = delete;
+  TRepairInProgress& operator=(const TRepairInProgress&) = delete;
+
+ private:
+  bool& FRunning;
+  std::function<void(bool)> FEnable;
+};
+
+}  // namespace
+
+TRepairForm::TRepairForm(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
+  setObjectName(QStringLiteral("RepairForm"));
+  setWindowTitle(QString::fromUtf8("Sửa chữa Database"));
+  setFont(QFont(QStringLiteral("Tahoma"), 9));
+  setFixedSize(ClientWidth, ClientHeight);
+  CreateControls();
+  txtPath->setFocus();
+}
+
+TRepairForm::~TRepairForm() = default;
+
+void TRepairForm::CreateControls() {
+  mLog = new QPlainTextEdit(this);
+  mLog->setObjectName(QStringLiteral("mLog"));
+  mLog->setGeometry(0, 0, ClientWidth, ClientHeight - PanelHeight);
+  mLog->setReadOnly(true);
+  mLog->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  mLog->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  mLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  mLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  mLog->setFocusPolicy(Qt::ClickFocus);
+
+  Panel1 = new QWidget(this);
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  Panel1->setGeometry(0, ClientHeight - PanelHeight, ClientWidth, PanelHeight);
+
+  Label1 = new QLabel(QString::fromUtf8("Thư mục cài VYR"), Panel1);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  Label1->setGeometry(10, 8, 95, 14);
+
+  txtPath = new TFolderEdit(Panel1);
+  txtPath->setObjectName(QStringLiteral("txtPath"));
+  txtPath->setGeometry(120, 5, 513, 22);
+  txtPath->setText(QStringLiteral("D:\\VYR10"));
+
+  btChap_Nhan = MakeButton(Panel1, "btChap_Nhan", "&Chấp nhận", 477);
+  btHuy_Bo = MakeButton(Panel1, "btHuy_Bo", "&Hủy bỏ", 558);
+  connect(btChap_Nhan, &QPushButton::clicked, this, [this] { btChap_NhanClick(btChap_Nhan); });
+  connect(btHuy_Bo, &QPushButton::clicked, this, [this] { btHuy_BoClick(btHuy_Bo); });
+
+  setTabOrder(txtPath, btChap_Nhan);
+  setTabOrder(btChap_Nhan, btHuy_Bo);
+}
+
+void TRepairForm::AddLog(const std::string& text) {
+  mLog->appendPlainText(AsLogLines(text));
+  ProcessEvents();
+}
+
+void TRepairForm::ProcessEvents() { QCoreApplication::processEvents(); }
+
+void TRepairForm::ShowMessage(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), QString::fromStdString(text),
+                  QMessageBox::Ok, this);
+  box.exec();
+}
+
+// The folder box is disabled while a repair runs; it takes the focus when
+// the run has ended.
+void TRepairForm::FocusFolderBox() {
+  if (FRepairRunning) FFocusFolderBoxAfterRun = true;
+  else txtPath->setFocus();
+}
+
+void TRepairForm::Pause(unsigned milliseconds) { platform::SleepMilliseconds(milliseconds); }
+
+void TRepairForm::btChap_NhanClick(QObject* sender) {
+  if (FRepairRunning) return;
+  QPointer<QWidget> focusBefore = QApplication::focusWidget();
+  FFocusFolderBoxAfterRun = false;
+  {
+    TRepairInProgress inProgress(FRepairRunning, [this](bool enabled) { SetRepairControlsEnabled(enabled); });
+    TRepairProcedure procedure(*this, nullptr, nullptr);
+    procedure.Run(txtPath->text().toStdString());
+  }
+  if (FFocusFolderBoxAfterRun) txtPath->setFocus();
+  else if (focusBefore) focusBefore->setFocus();
+  if (FCloseRequested) close();
+}
+
+void TRepairForm::btHuy_BoClick(QObject* sender) { close(); }
+
+void TRepairForm::SetRepairControlsEnabled(bool enabled) {
+  btChap_Nhan->setEnabled(enabled);
+  txtPath->setEnabled(enabled);
+}
+
+void TRepairForm::closeEvent(QCloseEvent* event) {
+  // A repair in progress finishes first; the window closes when it returns.
+  if (FRepairRunning) {
+    FCloseRequested = true;
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+void TRepairForm::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (FCentred) return;
+  FCentred = true;
+  if (QScreen* display = screen()) move(display->availableGeometry().center() - rect().center());
+}

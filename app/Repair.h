@@ -1,0 +1,54 @@
+// The repair window: the install folder box, the log, Accept and Cancel.
+// Pressing Accept runs the whole repair on the window's thread; the window
+// is the repair's host, its log sink and message boxes.
+#pragma once
+
+#include <QWidget>
+#include <string>
+
+#include "repair/RepairHost.h"
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class TFolderEdit;
+
+class TRepairForm : public QWidget, public TRepairHost {
+ public:
+  explicit TRepairForm(QWidget* parent = nullptr);
+  ~TRepairForm() override;
+
+  // The log sink: appends the text as the log's new last line(s), then
+  // processes pending events.
+  void AddLog(const std::string& text) override;
+  void ProcessEvents() override;
+  void ShowMessage(const std::string& text) override;
+  void FocusFolderBox() override;
+  void Pause(unsigned milliseconds) override;
+
+  void btChap_NhanClick(QObject* sender);
+  void btHuy_BoClick(QObject* sender);
+
+  bool RepairRunning() const { return FRepairRunning; }
+
+  QPlainTextEdit* mLog;
+  QWidget* Panel1;
+  QLabel* Label1;
+  TFolderEdit* txtPath;
+  QPushButton* btChap_Nhan;
+  QPushButton* btHuy_Bo;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void CreateControls();
+  void SetRepairControlsEnabled(bool enabled);
+
+  std::string msg2;
+  bool FRepairRunning = false;
+  bool FCloseRequested = false;
+  bool FCentred = false;
+  bool FFocusFolderBoxAfterRun = false;
+};

@@ -1,0 +1,72 @@
+// The process primitives of the console tool runner: one anonymous pipe and
+// one child process whose standard output and standard error go into it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Exit code given to a child that we end ourselves (the Windows ERROR_CANCELLED value).
+constexpr std::uint32_t CancelledExitCode = 1223;
+
+// An anonymous byte pipe. Neither end is inherited by children unless it is
+// handed to one explicitly as its output.
+class Pipe {
+ public:
+  // Nothing when the pipe cannot be created; then LastError() tells why.
+  static std::unique_ptr<Pipe> Create();
+  ~Pipe();
+  Pipe(const Pipe&) = delete;
+  Pipe& operator=(const Pipe&) = delete;
+
+  // Reads at most size bytes; blocks until data arrives. Returns the number
+  // of bytes read, 0 at the end of the pipe, or -1 on failure.
+  long Read(char* buffer, std::size_t size);
+  void CloseWriteEnd();
+  void CloseReadEnd();
+  int WriteEnd() const { return FWriteEnd; }
+
+ private:
+  Pipe(int readEnd, int writeEnd) : FReadEnd(readEnd), FWriteEnd(writeEnd) {}
+  int FReadEnd;
+  int FWriteEnd;
+};
+
+// The platform's code of the last failed call.
+std::uint32_t LastError();
+
+// A started child process. Destroying a child that has not been waited for
+// ends it and reaps it, so no error path leaves a process behind.
+class ChildProcess {
+ public:
+  // Starts arguments[0] with the given arguments, standard output and
+  // standard error on outputFd, standard input and environment inherited,
+  // in workingFolder when it is not empty. An argument[0] without "/" is
+  // looked up on PATH. Nothing when the program cannot be started.
+  static std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& arguments, int outputFd,
+                                             const std::string& workingFolder);
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  // Ends the child; its exit code becomes CancelledExitCode unless it had
+  // already ended by itself.
+  void Terminate();
+
+  // Waits without a time limit. The child's exit code; 128 + signal for a
+  // signal it did not get from us; nothing when the wait fails.
+  std::optional<std::uint32_t> Wait();
+
+ private:
+  explicit ChildProcess(int pid) : FPid(pid) {}
+  int FPid;
+  bool FWaited = false;
+  bool FTerminated = false;
+};
+
+}  // namespace platform

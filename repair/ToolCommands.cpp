@@ -1,0 +1,20 @@
+#include "repair/ToolCommands.h"
+
+#include "platform/CommandLine.h"
+#include "repair/RepairTexts.h"
+
+namespace {
+
+using platform::QuoteArgument;
+
+std::string Account() { return "-user " + texts::DatabaseUser + " -password " + texts::DatabasePassword; }
+
+std::string GfixCommand(const TInstallPaths& paths, const std::string& switches) {
+  return QuoteArgument(paths.Gfix()) + " " + switches + " " + Account() + "  " + QuoteArgument(paths.Database) + " ";
+}
+
+}  // namespace
+
+std::string GfixValidateCommand(const TInstallPaths& paths) { return GfixCommand(paths, "-v -full"); }
+
+std::string GfixMendCommand(const TInstallPaths& paths) { return GfixCommand(paths, "-mend -ig"); }

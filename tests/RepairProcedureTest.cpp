@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <sys/mount.h>
+
+#include "platform/Exception.h"
+#include "platform/Files.h"
+#include "repair/InstallPaths.h"
+#include "repair/RepairProcedure.h"
+#include "repair/RepairTexts.h"
+#include "repair/ToolCommands.h"
+#include "support/FirebirdTools.h"
+#include "support/RecordingHost.h"
+#include "support/TestFolder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+// A stage that runs a test's action, and counts its runs.
+class TScriptedStage : public TRepairStage {
+ public:
+  explicit TScriptedStage(std::function<void(const TInstallPaths&)> action = nullptr) : FAction(std::move(action)) {}
+  void Run(const TInstallPaths& paths) override {
+    ++Runs;
+    if (FAction) FAction(paths);
+  }
+  int Runs = 0;
+
+ private:
+  std::function<void(const TInstallPaths&)> FAction;
+};
+
+// An install folder with a real database and, by choice, Debian's gfix or a
+// script that prints its arguments in its place.
+class InstallFolder {
+ public:
+  enum class Gfix { Debian, EchoArguments, None };
+
+  explicit InstallFolder(const std::string& name = "VYR10", Gfix gfix = Gfix::Debian) : FFolder(name) {
+    MakeFolders(FFolder / "DATA");
+    MakeFolders(FFolder / "fb/bin");
+    CreateTestDatabase(Paths().Database);
+    if (gfix == Gfix::Debian) fs::create_symlink(GfixPath, FFolder / "fb/bin/gfix");
+    if (gfix == Gfix::EchoArguments)
+      MakeExecutableScript(FFolder / "fb/bin/gfix", "for a in \"$@\"; do echo \"[$a]\"; done\n");
+  }
+
+  const std::string& Root() const { return FFolder.Path(); }
+  TInstallPaths Paths() const { return TInstallPaths::FromFolderText(Root()); }
+
+ private:
+  TTestFolder FFolder;
+};
+
+struct TRun {
+  TRecordingHost host;
+  TScriptedStage dataRepair;
+  TScriptedStage rebuild;
+
+  explicit TRun(std::function<void(const TInstallPaths&)> rebuildAction = nullptr) : rebuild(std::move(rebuildAction)) {}
+  void Repair(const std::string& folderText) { TRepairProcedure(host, &dataRepair, &rebuild).Run(folderText); }
+};
+
+TEST(InstallRoot, IsTrimmedAndEndsInExactlyOneSeparator) {
+  EXPECT_EQ(FormInstallRoot("  /opt/VYR10  "), "/opt/VYR10/");
+  EXPECT_EQ(FormInstallRoot("/opt/VYR10/"), "/opt/VYR10/");
+  EXPECT_EQ(FormInstallRoot("\t/opt/VYR10/\r\n"), "/opt/VYR10/");
+  EXPECT_EQ(FormInstallRoot(""), "/");
+  EXPECT_EQ(FormInstallRoot(" /srv/Kế toán 'A' "), "/srv/Kế toán 'A'/");
+  const auto paths = TInstallPaths::FromFolderText("/opt/VYR10");
+  EXPECT_EQ(paths.Database, "/opt/VYR10/DATA/VYR.FDB");
+  EXPECT_EQ(paths.SafetyCopy, "/opt/VYR10/DATA/VYR_LUU.FDB");
+  EXPECT_EQ(paths.Backup, "/opt/VYR10/DATA/VYRBK.FBK");
+}
+
+TEST(GfixCommands, QuoteTheToolAndTheDatabaseAndKeepTheFixedSpacing) {
+  InstallFolder install("VYR 10", InstallFolder::Gfix::Debian);
+  const std::string root = install.Root();
+  EXPECT_EQ(GfixValidateCommand(install.Paths()),
+            "\"" + root + "fb/bin/gfix\" -v -full -user SYSDBA -password quartzfin  \"" + root + "DATA/VYR.FDB\" ");
+  EXPECT_EQ(GfixMendCommand(install.Paths()),
+            "\"" + root + "fb/bin/gfix\" -mend -ig -user SYSDBA -password quartzfin  \"" + root + "DATA/VYR.FDB\" ");
+  fs::remove(root + "fb/bin/gfix");
+  EXPECT_EQ(GfixValidateCommand(install.Paths()).substr(0, root.size() + 7), "\"" + root + "gfix\" ");
+}
+
+TEST(RepairProcedure, HealthyDatabaseRunsBothRealGfixPassesAndEveryStage) {
+  for (const std::string name : {"VYR10", "Kế toán 'VYR' 10"}) {
+    InstallFolder install(name);
+    const std::string original = ReadFileBytes(install.Paths().Database);
+    TRun run;
+    run.Repair("  " + install.Root() + "  ");
+    EXPECT_TRUE(run.host.Log.empty()) << name << ": " << (run.host.Log.empty() ? "" : run.host.Log[0]);
+    EXPECT_TRUE(run.host.Messages.empty()) << name;
+    EXPECT_EQ(run.dataRepair.Runs, 1);
+    EXPECT_EQ(run.rebuild.Runs, 1);
+    EXPECT_GE(run.host.EventRounds, 2);
+    EXPECT_EQ(ReadFileBytes(install.Paths().SafetyCopy), original) << name;
+    EXPECT_TRUE(platform::FileExists(install.Paths().Database));
+  }
+}
+
+TEST(RepairProcedure, GfixGetsEachPathAsOneArgumentAndItsOutputReachesTheLog) {
+  InstallFolder install("VYR 10 'bản'", InstallFolder::Gfix::EchoArguments);
+  TRun run;
+  run.Repair(install.Root());
+  const std::string db = "[" + install.Paths().Database + "]";
+  EXPECT_EQ(run.host.Log, (Lines{"[-v]", "[-full]", "[-user]", "[SYSDBA]", "[-password]", "[quartzfin]", db,
+                                 "[-mend]", "[-ig]", "[-user]", "[SYSDBA]", "[-password]", "[quartzfin]", db}));
+}
+
+TEST(RepairProcedure, RealGfixReportsADamagedFileInTheLog) {
+  InstallFolder install;
+  WriteTextFile(install.Paths().Database, std::string(8192, 'x'));
+  TRun run;
+  run.Repair(install.Root());
+  EXPECT_FALSE(run.host.Log.empty());
+  EXPECT_EQ(run.rebuild.Runs, 1);  // tools never raise: the procedure goes on
+}
+
+TEST(RepairProcedure, MissingToolsLogNothingAndTheProcedureGoesOn) {
+  InstallFolder install("VYR10", InstallFolder::Gfix::None);
+  TRun run;
+  run.Repair(install.Root());
+  EXPECT_TRUE(run.host.Log.empty());
+  EXPECT_EQ(run.rebuild.Runs, 1);
+}
+
+TEST(RepairProcedure, MissingDatabaseShowsABoxMovesFocusAndTouchesNothing) {
+  TTestFolder folder("VYR10");
+  TRun run;
+  run.Repair(folder.Path());
+  EXPECT_EQ(run.host.Messages, Lines{"File: " + folder.Path() + "DATA/VYR.FDB không có"});
+  EXPECT_EQ(run.host.FocusMoves, 1);
+  EXPECT_TRUE(run.host.Log.empty());
+  EXPECT_EQ(run.dataRepair.Runs, 0);
+  EXPECT_FALSE(platform::FileExists(folder / "DATA/VYR_LUU.FDB"));
+}
+
+TEST(RepairProcedure, AnOldSafetyCopyIsReplacedByTheCurrentDatabase) {
+  InstallFolder install("VYR10", InstallFolder::Gfix::None);
+  WriteTextFile(install.Paths().SafetyCopy, "stale copy from an earlier run");
+  const std::string current = ReadFileBytes(install.Paths().Database);
+  TRun run;
+  run.Repair(install.Root());
+  EXPECT_EQ(ReadFileBytes(install.Paths().SafetyCopy), current);
+}
+
+TEST(RepairProcedure, GuardLogsTheErrorAndPutsTheSafetyCopyBack) {
+  InstallFolder install("VYR10", InstallFolder::Gfix::None);
+  const std::string original = ReadFileBytes(install.Paths().Database);
+  TRun run([](const TInstallPaths& paths) {
+    WriteTextFile(paths.Database, "half rebuilt");
+    throw Exception("Lỗi: restore failed");
+  });
+  run.Repair(install.Root());
+  EXPECT_EQ(run.host.Log, Lines{"Lỗi: restore failed"});
+  EXPECT_EQ(ReadFileBytes(install.Paths().Database), original);
+}
+
+TEST(RepairProcedure, ErrorInTheDataStageSkipsTheRebuild) {
+  InstallFolder install("VYR10", InstallFolder::Gfix::None);
+  TRun run;
+  TScriptedStage failing([](const TInstallPaths&) { throw std::runtime_error("cannot attach"); });
+  TRepairProcedure(run.host, &failing, &run.rebuild).Run(install.Root());
+  EXPECT_EQ(run.host.Log, Lines{"cannot attach"});
+  EXPECT_EQ(run.rebuild.Runs, 0);
+}
+
+TEST(RepairProcedure, FinalCheckRestoresAMissingDatabase) {
+  InstallFolder install("VYR10", InstallFolder::Gfix::None);
+  const std::string original = ReadFileBytes(install.Paths().Database);
+  TRun run([](const TInstallPaths& paths) { platform::DeleteFile(paths.Database); });
+  run.Repair(install.Root());
+  EXPECT_EQ(run.host.Log, Lines{texts::RepairFailed});
+  EXPECT_EQ(ReadFileBytes(install.Paths().Database), original);
+}
+
+TEST(RepairProcedure, FailedCopyBackNamesTheSafetyCopy) {
+  InstallFolder install("VYR10", InstallFolder::Gfix::None);
+  TRun run([](const TInstallPaths& paths) {
+    platform::DeleteFile(paths.SafetyCopy);
+    throw Exception("boom");
+  });
+  run.Repair(install.Root());
+  ASSERT_EQ(run.host.Log.size(), 2u);
+  EXPECT_EQ(run.host.Log[0], "boom");
+  EXPECT_EQ(run.host.Log[1].rfind("Không chép lại được bản sao an toàn " + install.Paths().SafetyCopy + ": ", 0), 0u)
+      << run.host.Log[1];
+}
+
+TEST(RepairProcedure, NoSafetyCopyMeansNoChange) {
+  InstallFolder install("VYR10", InstallFolder::Gfix::EchoArguments);
+  MakeFolders(install.Paths().SafetyCopy);  // a folder in the way: the copy cannot be taken
+  const std::string original = ReadFileBytes(install.Paths().Database);
+  TRun run;
+  run.Repair(install.Root());
+  ASSERT_EQ(run.host.Log.size(), 1u);
+  EXPECT_EQ(run.host.Log[0].rfind("Không tạo được bản sao an toàn: ", 0), 0u) << run.host.Log[0];
+  EXPECT_EQ(run.host.Messages, run.host.Log);
+  EXPECT_EQ(run.dataRepair.Runs, 0);
+  EXPECT_EQ(run.rebuild.Runs, 0);
+  EXPECT_EQ(ReadFileBytes(install.Paths().Database), original);
+}
+
+TEST(RepairProcedure, DatabaseOpenInAnotherFirebirdProcessIsNotTouched) {
+  InstallFolder install("VYR10", InstallFolder::Gfix::EchoArguments);
+  TRun run;
+  {
+    TAttachedSession session(install.Paths().Database);
+    run.Repair(install.Root());
+  }
+  EXPECT_EQ(run.host.Messages, Lines{texts::DatabaseInUse(install.Paths().Database)});
+  EXPECT_EQ(run.host.FocusMoves, 1);
+  EXPECT_TRUE(run.host.Log.empty());
+  EXPECT_FALSE(platform::FileExists(install.Paths().SafetyCopy));
+}
+
+// A small file system for the DATA folder; needs the right to mount.
+class SmallDataFolder {
+ public:
+  SmallDataFolder(const std::string& folder, std::uint64_t bytes) : FFolder(folder) {
+    MakeFolders(folder);
+    const std::string options = "size=" + std::to_string(bytes);
+    FMounted = ::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
+  }
+  ~SmallDataFolder() {
+    if (FMounted) ::umount(FFolder.c_str());
+  }
+  bool Mounted() const { return FMounted; }
+
+ private:
+  std::string FFolder;
+  bool FMounted;
+};
+
+TEST(RepairProcedure, TooLittleDiskStopsBeforeAnythingIsCopied) {
+  TTestFolder folder("VYR10");
+  const auto paths = TInstallPaths::FromFolderText(folder.Path());
+  TTestFolder scratch;
+  CreateTestDatabase(scratch / "VYR.FDB");
+  const std::uint64_t size = *platform::FileSize(scratch / "VYR.FDB");
+  SmallDataFolder data(paths.DataFolder, size + size / 2);
+  if (!data.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+  ASSERT_FALSE(platform::CopyFile(scratch / "VYR.FDB", paths.Database));
+  TRun run;
+  run.Repair(folder.Path());
+  ASSERT_EQ(run.host.Messages.size(), 1u);
+  EXPECT_EQ(run.host.Messages[0].rfind("Không đủ chỗ trống trên đĩa để sửa dữ liệu: cần ", 0), 0u);
+  EXPECT_TRUE(run.host.Log.empty());
+  EXPECT_FALSE(platform::FileExists(paths.SafetyCopy));
+  EXPECT_EQ(run.dataRepair.Runs, 0);
+}
+
+}  // namespace

@@ -1,0 +1,28 @@
+// A temporary folder for one test, removed with everything in it afterwards.
+#pragma once
+
+#include <string>
+
+class TTestFolder {
+ public:
+  // A new folder under the system's temporary folder; name may hold blanks,
+  // quotes and non-ASCII letters.
+  explicit TTestFolder(const std::string& name = "vyr-test");
+  ~TTestFolder();
+  TTestFolder(const TTestFolder&) = delete;
+  TTestFolder& operator=(const TTestFolder&) = delete;
+
+  // The folder's path with a trailing separator.
+  const std::string& Path() const { return FPath; }
+  std::string operator/(const std::string& relative) const { return FPath + relative; }
+
+ private:
+  std::string FBase;
+  std::string FPath;
+};
+
+// Small file helpers for tests.
+void MakeFolders(const std::string& path);
+void WriteTextFile(const std::string& path, const std::string& content);
+std::string ReadFileBytes(const std::string& path);
+void MakeExecutableScript(const std::string& path, const std::string& body);

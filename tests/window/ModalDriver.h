@@ -1,0 +1,29 @@
+// Answers the modal dialogs that the code under test opens: each time one
+// appears, the test's handler sees it and closes it.
+#pragma once
+
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+
+class TModalDriver {
+ public:
+  explicit TModalDriver(std::function<void(QWidget*)> handler) : FHandler(std::move(handler)) {
+    QObject::connect(&FTimer, &QTimer::timeout, [this] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (modal == nullptr || modal == FLastSeen) return;
+      FLastSeen = modal;
+      ++Seen;
+      FHandler(modal);
+    });
+    FTimer.start(20);
+  }
+
+  int Seen = 0;
+
+ private:
+  std::function<void(QWidget*)> FHandler;
+  QTimer FTimer;
+  QWidget* FLastSeen = nullptr;
+};

@@ -1,0 +1,264 @@
+#include <QAction>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <filesystem>
+
+#include "app/Repair.h"
+#include "app/Theme.h"
+#include "platform/Locale.h"
+#include "support/FirebirdTools.h"
+#include "support/TestFolder.h"
+#include "widgets/FolderButtonImages.h"
+#include "widgets/FolderEdit.h"
+#include "window/ModalDriver.h"
+
+namespace {
+
+// Closes every message box it sees and keeps its text.
+struct TMessageBoxes {
+  QStringList texts;
+  TModalDriver driver{[this](QWidget* modal) {
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      texts << box->text();
+      box->button(QMessageBox::Ok) != nullptr ? box->button(QMessageBox::Ok)->click() : box->reject();
+    }
+  }};
+};
+
+QStringList LogLines(const TRepairForm& form) {
+  return form.mLog->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// An install folder whose gfix prints its first argument, a pause, then "done".
+void MakeInstallFolder(const TTestFolder& folder, const std::string& pauseSeconds = "0") {
+  MakeFolders(folder / "DATA");
+  MakeFolders(folder / "fb/bin");
+  CreateTestDatabase(folder / "DATA/VYR.FDB");
+  MakeExecutableScript(folder / "fb/bin/gfix", "echo \"gfix $1\"\nsleep " + pauseSeconds + "\necho done\n");
+}
+
+}  // namespace
+
+class RepairFormTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { platform::SelectUtf8Locale(); }
+
+  void windowHasItsCaptionsGeometryAndStartState() {
+    TRepairForm form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.windowTitle(), QString::fromUtf8("Sửa chữa Database"));
+    QCOMPARE(form.size(), QSize(641, 394));
+    QCOMPARE(form.minimumSize(), form.maximumSize());
+    QVERIFY(!(form.windowFlags() & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(form.mLog->geometry(), QRect(0, 0, 641, 319));
+    QCOMPARE(form.Panel1->geometry(), QRect(0, 319, 641, 75));
+    QCOMPARE(form.Label1->text(), QString::fromUtf8("Thư mục cài VYR"));
+    QCOMPARE(form.Label1->geometry(), QRect(10, 8, 95, 14));
+    QCOMPARE(form.txtPath->geometry(), QRect(120, 5, 513, 22));
+    QCOMPARE(form.btChap_Nhan->geometry(), QRect(477, 33, 75, 30));
+    QCOMPARE(form.btHuy_Bo->geometry(), QRect(558, 33, 75, 30));
+    QCOMPARE(form.btChap_Nhan->text(), QString::fromUtf8("&Chấp nhận"));
+    QCOMPARE(form.btHuy_Bo->text(), QString::fromUtf8("&Hủy bỏ"));
+    QCOMPARE(form.txtPath->text(), QStringLiteral("D:\\VYR10"));
+    QVERIFY(form.mLog->toPlainText().isEmpty());
+    QVERIFY(form.mLog->isReadOnly());
+    QCOMPARE(form.mLog->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    QCOMPARE(form.mLog->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(form.font().family(), QStringLiteral("Tahoma"));
+    form.activateWindow();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form.txtPath));
+    QTest::keyClick(form.txtPath, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form.btChap_Nhan));
+    QTest::keyClick(form.btChap_Nhan, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form.btHuy_Bo));
+  }
+
+  void logIsReadOnlySelectableAndSplitsLineBreaks() {
+    TRepairForm form;
+    form.AddLog("one\r\ntwo\rthree\nfour");
+    QCOMPARE(LogLines(form), (QStringList{"one", "two", "three", "four"}));
+    form.mLog->setFocus();
+    QTest::keyClicks(form.mLog, "typed");
+    QVERIFY(!form.mLog->toPlainText().contains("typed"));
+    form.mLog->selectAll();
+    QCOMPARE(form.mLog->textCursor().selectedText().left(3), QStringLiteral("one"));
+    QVERIFY(form.mLog->textInteractionFlags() & Qt::TextSelectableByMouse);
+  }
+
+  void altCPressesAcceptAndAMissingDatabaseIsReported() {
+    TRepairForm form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.txtPath->setText(QStringLiteral(" /no/such/VYR10 "));
+    TMessageBoxes boxes;
+    QTest::keyClick(&form, Qt::Key_C, Qt::AltModifier);
+    QTRY_COMPARE(boxes.texts.size(), 1);
+    QCOMPARE(boxes.texts[0], QString::fromUtf8("File: /no/such/VYR10/DATA/VYR.FDB không có"));
+    QVERIFY(form.mLog->toPlainText().isEmpty());
+    QCOMPARE(form.focusWidget(), static_cast<QWidget*>(form.txtPath));
+  }
+
+  void enterAndEscPressNeitherButton() {
+    TRepairForm form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.txtPath->setText(QStringLiteral("/no/such/VYR10"));
+    QSignalSpy accepted(form.btChap_Nhan, &QPushButton::clicked);
+    QSignalSpy cancelled(form.btHuy_Bo, &QPushButton::clicked);
+    form.txtPath->setFocus();
+    QTest::keyClick(form.txtPath, Qt::Key_Return);
+    QTest::keyClick(form.txtPath, Qt::Key_Enter);
+    QTest::keyClick(form.txtPath, Qt::Key_Escape);
+    QTest::qWait(50);
+    QCOMPARE(accepted.count(), 0);
+    QCOMPARE(cancelled.count(), 0);
+    QVERIFY(form.isVisible());
+    QVERIFY(!form.btChap_Nhan->isDefault() && !form.btChap_Nhan->autoDefault());
+  }
+
+  void altHClosesTheWindow() {
+    TRepairForm form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::keyClick(&form, Qt::Key_H, Qt::AltModifier);
+    QTRY_VERIFY(!form.isVisible());
+  }
+
+  void aRunLogsToolOutputAndASecondRunAppends() {
+    TTestFolder folder("VYR 10");
+    MakeInstallFolder(folder);
+    TRepairForm form;
+    form.txtPath->setText(QString::fromStdString(folder.Path()));
+    form.btChap_Nhan->click();
+    const QStringList once{"gfix -v", "done", "gfix -mend", "done"};
+    QCOMPARE(LogLines(form), once);
+    form.btChap_Nhan->click();
+    QCOMPARE(LogLines(form), once + once);
+  }
+
+  void acceptAndFolderBoxAreDisabledWhileARepairRuns() {
+    TTestFolder folder("VYR10");
+    MakeInstallFolder(folder, "0.4");
+    TRepairForm form;
+    form.show();
+    form.txtPath->setText(QString::fromStdString(folder.Path()));
+    QList<bool> enabledDuringRun;
+    QTimer probe;
+    connect(&probe, &QTimer::timeout, [&] {
+      if (!form.RepairRunning()) return;
+      enabledDuringRun << (form.btChap_Nhan->isEnabled() || form.txtPath->isEnabled());
+      form.btChap_NhanClick(form.btChap_Nhan);  // a second repair must not start inside the first
+      form.btHuy_Bo->click();                   // closing waits for the running repair
+      enabledDuringRun << !form.isVisible();
+    });
+    probe.start(50);
+    form.btChap_Nhan->click();
+    probe.stop();
+    QVERIFY(!enabledDuringRun.isEmpty());
+    QVERIFY(!enabledDuringRun.contains(true));
+    QCOMPARE(LogLines(form).size(), 4);
+    QVERIFY(form.btChap_Nhan->isEnabled() && form.txtPath->isEnabled());
+    QTRY_VERIFY(!form.isVisible());  // the close asked for during the run happens now
+  }
+
+  void folderPickerStartsAtTheTextAndSetsTheChosenFolder() {
+    TTestFolder folder("Chọn");
+    MakeFolders(folder / "start");
+    MakeFolders(folder / "other");
+    TFolderEdit box;
+    QCOMPARE(box.text(), QStringLiteral("D:\\"));
+    box.setText(QString::fromStdString(folder / "start"));
+    QString title, acceptLabel, startFolder, nameText;
+    TModalDriver pick([&](QWidget* modal) {
+      auto* picker = qobject_cast<QFileDialog*>(modal);
+      if (picker == nullptr) return;
+      title = picker->windowTitle();
+      acceptLabel = picker->labelText(QFileDialog::Accept);
+      startFolder = picker->directory().absolutePath();
+      if (auto* nameBox = picker->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) nameText = nameBox->text();
+      // the operator types another folder into the name box and confirms
+      if (auto* nameBox = picker->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        nameBox->setText(QString::fromStdString(folder / "other"));
+      QMetaObject::invokeMethod(picker, "accept", Qt::QueuedConnection);
+    });
+    box.RightButtonClick();
+    QCOMPARE(title, QString::fromUtf8("Chọn thư mục"));
+    QCOMPARE(acceptLabel, QString::fromUtf8("Chọn"));
+    QCOMPARE(startFolder, QDir(QString::fromStdString(folder / "start")).absolutePath());
+    QCOMPARE(nameText, QString::fromStdString(folder / "start"));
+    QCOMPARE(box.text(), QString::fromStdString(folder / "other"));
+  }
+
+  void confirmingThePickerAtOnceKeepsTheFolder() {
+    TTestFolder folder("Kế toán");
+    TFolderEdit box;
+    box.setText(QString::fromStdString(folder / ""));
+    TModalDriver confirm([](QWidget* modal) {
+      if (modal->inherits("QFileDialog")) QMetaObject::invokeMethod(modal, "accept", Qt::QueuedConnection);
+    });
+    box.RightButtonClick();
+    QCOMPARE(confirm.Seen, 1);
+    QCOMPARE(QDir(box.text()), QDir(QString::fromStdString(folder.Path())));
+  }
+
+  void cancellingThePickerLeavesTheText() {
+    TFolderEdit box;
+    box.setText(QStringLiteral("/no/such/folder"));
+    TModalDriver cancel([](QWidget* modal) {
+      if (auto* picker = qobject_cast<QFileDialog*>(modal)) picker->reject();
+    });
+    box.RightButton()->trigger();
+    QCOMPARE(cancel.Seen, 1);
+    QCOMPARE(box.text(), QStringLiteral("/no/such/folder"));
+  }
+
+  void folderBoxesShareOneImageList() {
+    auto* first = new TFolderEdit;
+    TFolderEdit second;
+    const TFolderButtonImages* images = &TFolderButtonImages::Shared();
+    QCOMPARE(images->Count(), 1);
+    QCOMPARE(images->Image(0).size(), QSize(20, 20));
+    QVERIFY(!images->Image(0).mask().isNull());
+    delete first;
+    QVERIFY(TFolderButtonImages::Exists());
+    QVERIFY(!second.RightButton()->icon().pixmap(20, 20).isNull());
+    QVERIFY(second.RightButton()->isVisible() && second.RightButton()->isEnabled());
+  }
+
+  void folderBitmapIsOurs20x20WithAWhiteLowerLeftPixel() {
+    QImage bitmap(QStringLiteral(":/widgets/MYBMP"), "BMP");
+    QCOMPARE(bitmap.size(), QSize(20, 20));
+    QCOMPARE(bitmap.pixelColor(0, 19), QColor(Qt::white));
+    QCOMPARE(bitmap.dotsPerMeterX(), 3779);
+  }
+
+  void themeIsCarriedAndAnUnknownOneIsReported() {
+    QVERIFY(ThemeExists(QString::fromUtf8(StartupThemeName)));
+    QString text;
+    bool hasClose = false;
+    TModalDriver driver([&](QWidget* modal) {
+      if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        text = box->text();
+        hasClose = box->button(QMessageBox::Close) != nullptr;
+        box->button(QMessageBox::Close) ? box->button(QMessageBox::Close)->click() : box->reject();
+      }
+    });
+    ApplyTheme(*qApp, QStringLiteral("Nowhere"));
+    QCOMPARE(text, QStringLiteral("Style 'Nowhere' not found"));
+    QVERIFY(hasClose);
+    ApplyTheme(*qApp, QString::fromUtf8(StartupThemeName));
+    QVERIFY(!qApp->styleSheet().isEmpty());
+  }
+};
+
+QTEST_MAIN(RepairFormTest)
+#include "RepairFormTest.moc"
