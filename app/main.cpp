@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <exception>
 
+#include "app/Fonts.h"
 #include "app/Repair.h"
 #include "app/Theme.h"
 #include "platform/Locale.h"
@@ -23,6 +24,7 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("VYR Repair"));
   QApplication::setQuitOnLastWindowClosed(true);
+  LoadTahomaWhereMissing();
   ApplyTheme(application, QString::fromUtf8(StartupThemeName));
   try {
     TRepairForm RepairForm;

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev fonts-wine
   libgtest-dev
   firebird3.0-server-core firebird3.0-utils libfbclient2 firebird-dev
 )
