@@ -11,7 +11,11 @@
 #include <functional>
 
 #include "platform/Clock.h"
+#include "platform/Files.h"
+#include "repair/RebuildStage.h"
 #include "repair/RepairProcedure.h"
+#include "tools/LeadingChars.h"
+#include "tools/ScriptEngineComponent.h"
 #include "widgets/FolderEdit.h"
 
 namespace {
@@ -67,6 +71,7 @@ TRepairForm::TRepairForm(QWidget* parent)
   setWindowTitle(QString::fromUtf8("Sửa chữa Database"));
   setFont(QFont(QStringLiteral("Tahoma"), 9));
   setFixedSize(ClientWidth, ClientHeight);
+  CreateComponents();
   CreateControls();
   txtPath->setFocus();
 }
@@ -106,10 +111,48 @@ void TRepairForm::CreateControls() {
   setTabOrder(btChap_Nhan, btHuy_Bo);
 }
 
+// Loading the engine library here makes a missing one a start-up error.
+void TRepairForm::CreateComponents() {
+  ScriptEngineCom = std::make_unique<TScriptEngineComponent>(TScriptEngineComponent::DefaultLibrary);
+  ScriptEngineCom->OnBlockProgress = [this](const std::string& m, bool& c) { ScriptEngineComBlockProgress(m, c); };
+  ScriptEngineCom->OnScriptError = [this](const std::string& s, const std::string& e, bool& c) {
+    ScriptEngineComScriptError(s, e, c);
+  };
+  ScriptEngineCom->OnAfterStatement = [this](const std::string& s, bool ok, bool& c) {
+    ScriptEngineComAfterStatement(s, ok, c);
+  };
+  ScriptEngineCom->OnConnectError = [this](const std::string& e) { ScriptEngineComConnectError(e); };
+  FRebuildStage = std::make_unique<TRebuildStage>(*this, *ScriptEngineCom, platform::ProgramFolder());
+}
+
 void TRepairForm::AddLog(const std::string& text) {
-  mLog->appendPlainText(AsLogLines(text));
+  AppendToLog(text);
   ProcessEvents();
 }
+
+void TRepairForm::AppendToLog(const std::string& text) { mLog->appendPlainText(AsLogLines(text)); }
+
+void TRepairForm::ScriptEngineComBlockProgress(const std::string& AProgressMessage, bool& AContinue) {
+  const std::string prefix = LeadingChars(AProgressMessage, 15);
+  if (prefix != msg2) {
+    AppendToLog(AProgressMessage);
+    msg2 = prefix;
+    ProcessEvents();
+  }
+  AContinue = true;
+}
+
+void TRepairForm::ScriptEngineComScriptError(const std::string& AStatement, const std::string& AError,
+                                             bool& AContinue) {
+  AppendToLog("Lỗi: " + AError);
+  AContinue = false;
+}
+
+void TRepairForm::ScriptEngineComAfterStatement(const std::string& AStatement, bool ASuccess, bool& AContinue) {
+  AContinue = true;
+}
+
+void TRepairForm::ScriptEngineComConnectError(const std::string& AError) { AppendToLog("Lỗi " + AError); }
 
 void TRepairForm::ProcessEvents() { QCoreApplication::processEvents(); }
 
@@ -134,7 +177,7 @@ void TRepairForm::btChap_NhanClick(QObject* sender) {
   FFocusFolderBoxAfterRun = false;
   {
     TRepairInProgress inProgress(FRepairRunning, [this](bool enabled) { SetRepairControlsEnabled(enabled); });
-    TRepairProcedure procedure(*this, nullptr, nullptr);
+    TRepairProcedure procedure(*this, nullptr, FRebuildStage.get());
     procedure.Run(txtPath->text().toStdString());
   }
   if (FFocusFolderBoxAfterRun) txtPath->setFocus();

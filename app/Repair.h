@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 #include <string>
 
 #include "repair/RepairHost.h"
@@ -12,6 +13,8 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class TFolderEdit;
+class TRebuildStage;
+class TScriptEngineComponent;
 
 class TRepairForm : public QWidget, public TRepairHost {
  public:
@@ -29,6 +32,12 @@ class TRepairForm : public QWidget, public TRepairHost {
   void btChap_NhanClick(QObject* sender);
   void btHuy_BoClick(QObject* sender);
 
+  // Handlers of the script engine's events during the restore.
+  void ScriptEngineComBlockProgress(const std::string& AProgressMessage, bool& AContinue);
+  void ScriptEngineComScriptError(const std::string& AStatement, const std::string& AError, bool& AContinue);
+  void ScriptEngineComAfterStatement(const std::string& AStatement, bool ASuccess, bool& AContinue);
+  void ScriptEngineComConnectError(const std::string& AError);
+
   bool RepairRunning() const { return FRepairRunning; }
 
   QPlainTextEdit* mLog;
@@ -37,6 +46,7 @@ class TRepairForm : public QWidget, public TRepairHost {
   TFolderEdit* txtPath;
   QPushButton* btChap_Nhan;
   QPushButton* btHuy_Bo;
+  std::unique_ptr<TScriptEngineComponent> ScriptEngineCom;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -44,6 +54,9 @@ class TRepairForm : public QWidget, public TRepairHost {
 
  private:
   void CreateControls();
+  void CreateComponents();
+  // Appends to the log without processing events.
+  void AppendToLog(const std::string& text);
   void SetRepairControlsEnabled(bool enabled);
 
   std::string msg2;
@@ -51,4 +64,5 @@ class TRepairForm : public QWidget, public TRepairHost {
   bool FCloseRequested = false;
   bool FCentred = false;
   bool FFocusFolderBoxAfterRun = false;
+  std::unique_ptr<TRebuildStage> FRebuildStage;
 };

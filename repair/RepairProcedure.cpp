@@ -38,12 +38,18 @@ void TRepairProcedure::RunGuardedSteps(const TInstallPaths& paths) {
     if (FDataRepair != nullptr) FDataRepair->Run(paths);
     if (FRebuild != nullptr) FRebuild->Run(paths);
   } catch (const std::exception& error) {
-    FHost.AddLog(error.what());
-    PutSafetyCopyBack(paths);
+    Recover(paths, error.what());
   } catch (...) {
-    FHost.AddLog(texts::UnknownError());
-    PutSafetyCopyBack(paths);
+    Recover(paths, texts::UnknownError());
   }
+}
+
+// The operator always learns how a run ended: the database is the safety
+// copy again, and a box says that the repair failed.
+void TRepairProcedure::Recover(const TInstallPaths& paths, const std::string& errorText) {
+  FHost.AddLog(errorText);
+  PutSafetyCopyBack(paths);
+  FHost.ShowMessage(texts::RepairFailed);
 }
 
 void TRepairProcedure::RunGfixPasses(const TInstallPaths& paths) {

@@ -22,6 +22,7 @@ class TRepairProcedure {
   void RunGuardedSteps(const TInstallPaths& paths);
   void RunGfixPasses(const TInstallPaths& paths);
   void RunTool(const std::string& commandLine);
+  void Recover(const TInstallPaths& paths, const std::string& errorText);
   void PutSafetyCopyBack(const TInstallPaths& paths);
   void FinalCheck(const TInstallPaths& paths);
 

@@ -10,6 +10,7 @@ inline const std::string DatabaseUser = "SYSDBA";
 inline const std::string DatabasePassword = "quartzfin";
 
 inline const std::string RepairFailed = "Có lỗi khi sửa dữ liệu!";
+inline const std::string RepairDone = "Đã thực hiện xong!\rChạy kiểm tra cấu trúc bảng và tạo năm làm việc";
 
 std::string DatabaseMissing(const std::string& databasePath);
 std::string DatabaseInUse(const std::string& databasePath);

@@ -18,3 +18,8 @@ std::string GfixCommand(const TInstallPaths& paths, const std::string& switches)
 std::string GfixValidateCommand(const TInstallPaths& paths) { return GfixCommand(paths, "-v -full"); }
 
 std::string GfixMendCommand(const TInstallPaths& paths) { return GfixCommand(paths, "-mend -ig"); }
+
+std::string GbakBackupCommand(const TInstallPaths& paths) {
+  return QuoteArgument(paths.Gbak()) + " -b -g -ig " + Account() + " " + QuoteArgument(paths.Database) + " " +
+         QuoteArgument(paths.Backup);
+}

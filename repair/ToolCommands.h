@@ -8,3 +8,4 @@
 
 std::string GfixValidateCommand(const TInstallPaths& paths);
 std::string GfixMendCommand(const TInstallPaths& paths);
+std::string GbakBackupCommand(const TInstallPaths& paths);

@@ -158,6 +158,7 @@ TEST(RepairProcedure, GuardLogsTheErrorAndPutsTheSafetyCopyBack) {
   });
   run.Repair(install.Root());
   EXPECT_EQ(run.host.Log, Lines{"Lỗi: restore failed"});
+  EXPECT_EQ(run.host.Messages, Lines{texts::RepairFailed});  // the operator learns that it failed
   EXPECT_EQ(ReadFileBytes(install.Paths().Database), original);
 }
 

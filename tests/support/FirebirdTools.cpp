@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/CommandLine.h"
 #include "platform/Files.h"
 #include "support/TestFolder.h"
 #include "tools/ConsoleTool.h"
@@ -21,13 +22,24 @@ std::string SqlLiteral(const std::string& text) {
   return literal + "'";
 }
 
-std::string RunIsql(const std::string& scriptText) {
+namespace {
+
+std::string RunIsqlWith(const std::string& arguments, const std::string& scriptText) {
   TTestFolder folder("isql");
   const std::string script = folder / "script.sql";
   WriteTextFile(script, scriptText);
   std::string output;
-  RunConsoleTool(IsqlPath + " -q -i \"" + script + "\"", output, nullptr, true, nullptr, "");
+  RunConsoleTool(IsqlPath + " -q " + arguments + " -i " + platform::QuoteArgument(script), output, nullptr, true,
+                 nullptr, "");
   return output;
+}
+
+}  // namespace
+
+std::string RunIsql(const std::string& scriptText) { return RunIsqlWith("", scriptText); }
+
+std::string RunIsqlOn(const std::string& database, const std::string& scriptText) {
+  return RunIsqlWith("-user SYSDBA " + platform::QuoteArgument(database), scriptText);
 }
 
 void CreateTestDatabase(const std::string& path) {

@@ -12,6 +12,9 @@ void CreateTestDatabase(const std::string& path);
 // Runs an SQL script through isql-fb; returns its output (stdout and stderr).
 std::string RunIsql(const std::string& scriptText);
 
+// Runs an SQL script through isql-fb attached to the database.
+std::string RunIsqlOn(const std::string& database, const std::string& scriptText);
+
 // The text of a string literal in SQL: quotes doubled.
 std::string SqlLiteral(const std::string& text);
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -25,5 +26,5 @@ class TModalDriver {
  private:
   std::function<void(QWidget*)> FHandler;
   QTimer FTimer;
-  QWidget* FLastSeen = nullptr;
+  QPointer<QWidget> FLastSeen;  // cleared when it is destroyed, so a new dialog at the same address counts
 };

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <filesystem>
+#include <string>
 
 #include "app/Repair.h"
 #include "app/Theme.h"
@@ -34,13 +35,17 @@ QStringList LogLines(const TRepairForm& form) {
   return form.mLog->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-// An install folder whose gfix prints its first argument, a pause, then "done".
+// An install folder whose gfix prints its first argument, a pause, then
+// "done"; gbak is Debian's, so the rebuild runs for real.
 void MakeInstallFolder(const TTestFolder& folder, const std::string& pauseSeconds = "0") {
   MakeFolders(folder / "DATA");
   MakeFolders(folder / "fb/bin");
   CreateTestDatabase(folder / "DATA/VYR.FDB");
   MakeExecutableScript(folder / "fb/bin/gfix", "echo \"gfix $1\"\nsleep " + pauseSeconds + "\necho done\n");
+  std::filesystem::create_symlink(GbakPath, folder / "fb/bin/gbak");
 }
+
+const QString DoneText = QString::fromUtf8("Đã thực hiện xong!\rChạy kiểm tra cấu trúc bảng và tạo năm làm việc");
 
 }  // namespace
 
@@ -137,18 +142,50 @@ class RepairFormTest : public QObject {
     TTestFolder folder("VYR 10");
     MakeInstallFolder(folder);
     TRepairForm form;
+    TMessageBoxes boxes;
     form.txtPath->setText(QString::fromStdString(folder.Path()));
     form.btChap_Nhan->click();
-    const QStringList once{"gfix -v", "done", "gfix -mend", "done"};
-    QCOMPARE(LogLines(form), once);
+    const QStringList tools{"gfix -v", "done", "gfix -mend", "done"};
+    const QStringList first = LogLines(form);
+    QCOMPARE(first.mid(0, 4), tools);
+    QVERIFY(first.size() > 10);  // the restore's progress follows the tools' lines
+    QVERIFY(first[4].startsWith("gbak:opened file"));
+    QVERIFY(!first.join("\n").contains(QString::fromUtf8("Lỗi")));
+    QCOMPARE(boxes.texts, QStringList{DoneText});
     form.btChap_Nhan->click();
-    QCOMPARE(LogLines(form), once + once);
+    const QStringList both = LogLines(form);
+    QCOMPARE(both.mid(0, first.size()), first);
+    QCOMPARE(both.mid(first.size(), 4), tools);
+    QCOMPARE(both.size(), 2 * first.size());  // msg2 differs at the start of the second restore
+    QCOMPARE(boxes.texts, (QStringList{DoneText, DoneText}));
+  }
+
+  void progressIsLoggedOnlyWhenItsFirst15CharactersChange() {
+    TRepairForm form;
+    bool go = false;
+    form.ScriptEngineComBlockProgress("", go);  // equals the empty msg2: not logged
+    QVERIFY(go);
+    form.ScriptEngineComBlockProgress("gbak:restoring data 1", go);
+    form.ScriptEngineComBlockProgress("gbak:restoring data 2", go);
+    form.ScriptEngineComBlockProgress("gbak:đang xử lý 1", go);
+    form.ScriptEngineComBlockProgress("gbak:đang xử lý 2", go);
+    form.ScriptEngineComBlockProgress("short", go);
+    form.ScriptEngineComBlockProgress("gbak:restoring data 3", go);
+    QCOMPARE(LogLines(form), (QStringList{"gbak:restoring data 1", QString::fromUtf8("gbak:đang xử lý 1"), "short",
+                                          "gbak:restoring data 3"}));
+    form.ScriptEngineComScriptError("stmt", "restore failed", go);
+    QVERIFY(!go);
+    form.ScriptEngineComConnectError("no connect");
+    form.ScriptEngineComAfterStatement("stmt", false, go);
+    QVERIFY(go);
+    QCOMPARE(LogLines(form).mid(4), (QStringList{QString::fromUtf8("Lỗi: restore failed"), QString::fromUtf8("Lỗi no connect")}));
   }
 
   void acceptAndFolderBoxAreDisabledWhileARepairRuns() {
     TTestFolder folder("VYR10");
     MakeInstallFolder(folder, "0.4");
     TRepairForm form;
+    TMessageBoxes boxes;
     form.show();
     form.txtPath->setText(QString::fromStdString(folder.Path()));
     QList<bool> enabledDuringRun;
@@ -165,7 +202,8 @@ class RepairFormTest : public QObject {
     probe.stop();
     QVERIFY(!enabledDuringRun.isEmpty());
     QVERIFY(!enabledDuringRun.contains(true));
-    QCOMPARE(LogLines(form).size(), 4);
+    QCOMPARE(LogLines(form).mid(0, 4), (QStringList{"gfix -v", "done", "gfix -mend", "done"}));
+    QCOMPARE(boxes.texts, QStringList{DoneText});  // one repair, one done box
     QVERIFY(form.btChap_Nhan->isEnabled() && form.txtPath->isEnabled());
     QTRY_VERIFY(!form.isVisible());  // the close asked for during the run happens now
   }

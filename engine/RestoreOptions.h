@@ -1,0 +1,19 @@
+// The option string of sb_RestoreDatabase: fields separated by ";", blanks
+// around them ignored, names case-insensitive:
+//   clientlib=PATH  User=NAME  Password=TEXT  C (create)  REP (replace)
+//   O (one table at a time)
+#pragma once
+
+#include <string>
+
+struct TRestoreOptions {
+  std::string ClientLibrary = "libfbclient.so.2";
+  std::string User;
+  std::string Password;
+  bool Create = false;
+  bool Replace = false;
+  bool OneAtATime = false;
+
+  // Raises EScriptError naming an unknown option.
+  static TRestoreOptions Parse(const std::string& text);
+};

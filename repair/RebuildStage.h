@@ -1,0 +1,29 @@
+// The last stage: back the database up with gbak, delete it, restore it from
+// the backup through the script engine, and say that the repair is done.
+#pragma once
+
+#include <string>
+
+#include "repair/RepairHost.h"
+#include "repair/RepairStage.h"
+
+class TScriptEngineComponent;
+
+class TRebuildStage : public TRepairStage {
+ public:
+  // The engine's handlers belong to whoever owns it; programFolder holds the
+  // client library the restore loads.
+  TRebuildStage(TRepairHost& host, TScriptEngineComponent& engine, std::string programFolder)
+      : FHost(host), FEngine(engine), FProgramFolder(std::move(programFolder)) {}
+
+  // Raises an error with "Có lỗi khi sửa dữ liệu!" when the rebuild left no
+  // sound database: a script error, no file, or the engine's online check.
+  void Run(const TInstallPaths& paths) override;
+
+ private:
+  void Backup(const TInstallPaths& paths);
+
+  TRepairHost& FHost;
+  TScriptEngineComponent& FEngine;
+  std::string FProgramFolder;
+};

@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/Files.h"
+#include "repair/RebuildStage.h"
+#include "repair/RepairProcedure.h"
+#include "repair/RepairTexts.h"
+#include "support/FirebirdTools.h"
+#include "support/RecordingHost.h"
+#include "support/TestFolder.h"
+#include "tools/ScriptEngineComponent.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+// The whole procedure with the real rebuild stage: Debian's gfix and gbak,
+// the project's engine, the client library of the program folder.
+struct TRebuildRun {
+  TTestFolder folder{"VYR 10 'x'"};
+  TInstallPaths paths = TInstallPaths::FromFolderText(folder.Path());
+  TRecordingHost host;
+  TScriptEngineComponent engine{ENGINE_PATH};
+  TRebuildStage stage{host, engine, std::string(PROGRAM_FOLDER) + "/"};
+  Lines progress;
+
+  explicit TRebuildRun(bool withGbak = true) {
+    MakeFolders(folder / "DATA");
+    MakeFolders(folder / "fb/bin");
+    fs::create_symlink(GfixPath, folder / "fb/bin/gfix");
+    if (withGbak) fs::create_symlink(GbakPath, folder / "fb/bin/gbak");
+    CreateTestDatabase(paths.Database);
+    engine.OnBlockProgress = [this](const std::string& m, bool& go) { progress.push_back(m); };
+    engine.OnScriptError = [this](const std::string&, const std::string& e, bool& go) { host.Log.push_back("Lỗi: " + e); };
+  }
+  void Repair() { TRepairProcedure(host, nullptr, &stage).Run(folder.Path()); }
+};
+
+TEST(RebuildStage, RebuildsTheDatabaseAndLeavesItsThreeFiles) {
+  TRebuildRun run;
+  run.Repair();
+  EXPECT_EQ(run.host.Messages, Lines{texts::RepairDone});
+  EXPECT_TRUE(run.host.Log.empty()) << run.host.Log[0];
+  EXPECT_GT(run.progress.size(), 10u);
+  EXPECT_TRUE(platform::FileExists(run.paths.Database));
+  EXPECT_TRUE(platform::FileExists(run.paths.Backup));
+  EXPECT_TRUE(platform::FileExists(run.paths.SafetyCopy));
+  EXPECT_NE(RunIsqlOn(run.paths.Database, "select 'rows=' || count(*) from T;\n")
+                .find("rows=2"),
+            std::string::npos);
+}
+
+TEST(RebuildStage, APreviousBackupIsNeverRestored) {
+  TRebuildRun run(false);  // no gbak: no new backup can be made
+  WriteTextFile(run.paths.Backup, "backup of an earlier run");
+  const std::string original = ReadFileBytes(run.paths.Database);
+  run.Repair();
+  EXPECT_FALSE(platform::FileExists(run.paths.Backup));
+  EXPECT_EQ(run.host.Messages, Lines{texts::RepairFailed});
+  ASSERT_GE(run.host.Log.size(), 2u);
+  EXPECT_EQ(run.host.Log.front().rfind("Lỗi: ", 0), 0u);
+  EXPECT_EQ(run.host.Log.back(), texts::RepairFailed);
+  EXPECT_EQ(ReadFileBytes(run.paths.Database), original);
+}
+
+TEST(RebuildStage, AFailedBackupEndsWithTheSafetyCopyAndNoDoneBox) {
+  TRebuildRun run;
+  WriteTextFile(run.paths.Database, std::string(16384, 'z'));  // gbak cannot read it
+  run.Repair();
+  EXPECT_EQ(run.host.Messages, Lines{texts::RepairFailed});
+  EXPECT_EQ(run.host.Log.back(), texts::RepairFailed);
+  EXPECT_EQ(ReadFileBytes(run.paths.Database), std::string(16384, 'z'));
+}
+
+}  // namespace
