@@ -1,6 +1,7 @@
 #include "engine/Restore.h"
 
 #include <cstring>
+#include <exception>
 
 #include "engine/ParameterBuffer.h"
 #include "engine/ScriptErrors.h"
@@ -45,7 +46,7 @@ class TServiceAttachment {
     return true;
   }
 
-  // Detaching from a running service cancels it.
+  // Detaching from a running service: only after it has ended, or on an error path.
   void Detach() {
     if (FHandle == 0) return;
     ISC_STATUS_ARRAY ignored;
@@ -128,12 +129,20 @@ class TDatabaseAttachment {
 void RestoreDatabase(const std::string& backupFile, const std::string& databaseFile, const TRestoreOptions& options,
                      const TRestoreLineHandler& onLine) {
   TServicesClient client(options.ClientLibrary);
+  std::exception_ptr handlerError;
   {
     TServiceAttachment service(client, options);
     service.Start(RestoreRequest(backupFile, databaseFile, options));
-    for (std::string line; service.NextLine(line);)
-      if (onLine) onLine(line);
+    for (std::string line; service.NextLine(line);) {
+      if (!onLine || handlerError) continue;
+      try {
+        onLine(line);
+      } catch (...) {
+        handlerError = std::current_exception();
+      }
+    }
   }
+  if (handlerError) std::rethrow_exception(handlerError);
   CheckDatabaseOnline(databaseFile, options);
 }
 

@@ -10,9 +10,10 @@
 
 using TRestoreLineHandler = std::function<void(const std::string& line)>;
 
-// Raises EScriptError with the server's message text when the restore fails;
-// a handler that raises ends the restore (the service is detached, which
-// cancels it) and its error passes on.
+// Raises EScriptError with the server's message text when the restore fails.
+// A handler that raises gets no further lines, and its error passes on once
+// the service has ended: the embedded engine cannot stop a running restore
+// safely (detaching from it leaves its thread working inside this process).
 void RestoreDatabase(const std::string& backupFile, const std::string& databaseFile, const TRestoreOptions& options,
                      const TRestoreLineHandler& onLine);
 

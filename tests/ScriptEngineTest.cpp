@@ -160,7 +160,7 @@ TEST(ScriptEngine, EachCallbackCanStopTheScript) {
   TEngineRun stopProgress;
   stopProgress.stopProgressAt = true;
   stopProgress.Run(RestoreCall(install.paths, Options(), install.paths.Backup) + two);
-  EXPECT_EQ(stopProgress.progress.size(), 3u);  // the restore was cancelled and nothing ran after it
+  EXPECT_EQ(stopProgress.progress.size(), 3u);  // no progress after the stop, and nothing ran after it
   EXPECT_TRUE(stopProgress.after.empty());
   EXPECT_TRUE(stopProgress.errors.empty());
 }
