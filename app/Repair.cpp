@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <functional>
 
+#include "db/DbConnection.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "repair/RebuildStage.h"
@@ -113,6 +114,15 @@ void TRepairForm::CreateControls() {
 
 // Loading the engine library here makes a missing one a start-up error.
 void TRepairForm::CreateComponents() {
+  cnn = std::make_unique<TDbConnection>();
+  cnn->SetProviderName("Firebird");
+  cnn->SetDatabase("D:\\VYR10/DATA/VYR.FDB");
+  cnn->ProviderOptions().Add("Firebird.Charset=UTF8");
+  cnn->ProviderOptions().Add("Firebird.UseUnicode=True");
+  cnn->SetUsername("SYSDBA");
+  cnn->LoginPrompt = false;
+  cnn->OnError = [this](TDbConnection* sender, EDataAccessError& e, bool& fail) { cnnError(sender, e, fail); };
+
   ScriptEngineCom = std::make_unique<TScriptEngineComponent>(TScriptEngineComponent::DefaultLibrary);
   ScriptEngineCom->OnBlockProgress = [this](const std::string& m, bool& c) { ScriptEngineComBlockProgress(m, c); };
   ScriptEngineCom->OnScriptError = [this](const std::string& s, const std::string& e, bool& c) {
@@ -151,6 +161,8 @@ void TRepairForm::ScriptEngineComScriptError(const std::string& AStatement, cons
 void TRepairForm::ScriptEngineComAfterStatement(const std::string& AStatement, bool ASuccess, bool& AContinue) {
   AContinue = true;
 }
+
+void TRepairForm::cnnError(TDbConnection* Sender, EDataAccessError& E, bool& Fail) { AddLog(E.Message()); }
 
 void TRepairForm::ScriptEngineComConnectError(const std::string& AError) { AppendToLog("Lỗi " + AError); }
 

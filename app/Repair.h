@@ -12,6 +12,8 @@
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class EDataAccessError;
+class TDbConnection;
 class TFolderEdit;
 class TRebuildStage;
 class TScriptEngineComponent;
@@ -37,6 +39,8 @@ class TRepairForm : public QWidget, public TRepairHost {
   void ScriptEngineComScriptError(const std::string& AStatement, const std::string& AError, bool& AContinue);
   void ScriptEngineComAfterStatement(const std::string& AStatement, bool ASuccess, bool& AContinue);
   void ScriptEngineComConnectError(const std::string& AError);
+  // The connection's error event: logs the text and leaves Fail as it is.
+  void cnnError(TDbConnection* Sender, EDataAccessError& E, bool& Fail);
 
   bool RepairRunning() const { return FRepairRunning; }
 
@@ -46,6 +50,7 @@ class TRepairForm : public QWidget, public TRepairHost {
   TFolderEdit* txtPath;
   QPushButton* btChap_Nhan;
   QPushButton* btHuy_Bo;
+  std::unique_ptr<TDbConnection> cnn;
   std::unique_ptr<TScriptEngineComponent> ScriptEngineCom;
 
  protected:

@@ -11,6 +11,7 @@
 
 #include "app/Repair.h"
 #include "app/Theme.h"
+#include "db/DbConnection.h"
 #include "platform/Locale.h"
 #include "support/FirebirdTools.h"
 #include "support/TestFolder.h"
@@ -85,6 +86,20 @@ class RepairFormTest : public QObject {
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form.btChap_Nhan));
     QTest::keyClick(form.btChap_Nhan, Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form.btHuy_Bo));
+  }
+
+  void connectionCarriesItsDesignSettingsAndLogsItsErrors() {
+    TRepairForm form;
+    QCOMPARE(QString::fromStdString(form.cnn->ProviderName()), QStringLiteral("Firebird"));
+    QCOMPARE(QString::fromStdString(form.cnn->Username()), QStringLiteral("SYSDBA"));
+    QCOMPARE(form.cnn->ProviderOptions().Lines(),
+             (std::vector<std::string>{"Firebird.Charset=UTF8", "Firebird.UseUnicode=True"}));
+    QVERIFY(!form.cnn->LoginPrompt);
+    form.cnn->ProviderOptions().SetValue("ClientLibrary", PROGRAM_FOLDER "/libfbclient.so.2");
+    form.cnn->SetDatabase("/no/such/VYR.FDB");
+    QVERIFY_THROWS_EXCEPTION(EDbError, form.cnn->Open());
+    QCOMPARE(LogLines(form).size(), 3);  // the server's three lines, logged by cnnError before the raise
+    QVERIFY(LogLines(form)[0].contains("/no/such/VYR.FDB"));
   }
 
   void logIsReadOnlySelectableAndSplitsLineBreaks() {

@@ -1,0 +1,140 @@
+#include "db/DbConnection.h"
+
+#include <strings.h>
+
+#include "db/FirebirdProvider.h"
+#include "platform/Utf8.h"
+
+namespace {
+
+std::string Trimmed(const std::string& text) { return platform::TrimControlAndBlanks(text); }
+
+}  // namespace
+
+TDbConnection::TDbConnection()
+    : FProviderOptions([this](const std::string& prefix) -> const TOptionTable* {
+        return prefix.empty() ? ProviderTable() : TFirebirdProvider::TableFor(prefix);
+      }) {
+  FProviderOptions.BeforeChange = [this] { Close(); };
+  FProviderOptions.AfterChange = [this] { FOptionsModified = true; };
+}
+
+TDbConnection::~TDbConnection() {
+  FDestroying = true;
+  try {
+    Close();
+  } catch (...) {
+  }
+}
+
+const TOptionTable* TDbConnection::ProviderTable() const {
+  if (::strcasecmp(FProviderName.c_str(), TFirebirdProvider::Name.c_str()) == 0)
+    return &TFirebirdProvider::ConnectionOptions();
+  return nullptr;
+}
+
+void TDbConnection::SetProviderName(const std::string& value) {
+  const std::string name = Trimmed(value);
+  if (name == FProviderName) return;
+  if (Connected()) throw EDatabaseError("This operation is not allowed on active connection");
+  FProviderName = name;
+  FIConnection.reset();
+  FOptionsModified = true;
+}
+
+void TDbConnection::CloseIfChanged(const std::string& current, const std::string& next) {
+  if (current != next) Close();
+}
+
+void TDbConnection::SetDatabase(const std::string& value) {
+  const std::string database = Trimmed(value);
+  CloseIfChanged(FDatabase, database);
+  FDatabase = database;
+  if (FIConnection) FIConnection->SetDatabase(FDatabase);
+}
+
+void TDbConnection::SetServer(const std::string& value) {
+  CloseIfChanged(FServer, value);
+  FServer = value;
+}
+
+void TDbConnection::SetPort(int value) {
+  if (value != FPort) Close();
+  FPort = value;
+}
+
+void TDbConnection::SetUsername(const std::string& value) {
+  CloseIfChanged(FUsername, value);
+  FUsername = value;
+}
+
+void TDbConnection::SetPassword(const std::string& value) {
+  CloseIfChanged(FPassword, value);
+  FPassword = value;
+}
+
+void TDbConnection::PassOptionsDown() {
+  ProviderTable()->ImportOptions(FProviderOptions.Lines(), [this](const TOption& option, const std::string& value) {
+    FIConnection->SetOption(option.FOptionName, value);
+  });
+  FOptionsModified = false;
+}
+
+void TDbConnection::Open() {
+  if (Connected()) return;
+  if (FProviderName.empty()) throw EDatabaseError("Provider is not defined");
+  if (ProviderTable() == nullptr) throw Exception(FProviderName + " is not a valid provider name");
+  const bool created = !FIConnection;
+  if (created) {
+    FIConnection = std::make_unique<TFbConnection>();
+    FIConnection->SetDatabase(FDatabase);
+    FIConnection->SetPort(FPort == 0 ? "" : std::to_string(FPort));
+  }
+  if (created || FOptionsModified) PassOptionsDown();
+  FIConnection->FComponent = this;
+  FIConnection->FOnError = [this](EDataAccessError& E, bool& Fail, bool& Reconnect, bool& Reexecute, int attempt,
+                                  TConnLostCause& cause) {
+    HandleConnectionError(E, Fail, Reconnect, Reexecute, attempt, cause);
+  };
+  FIConnection->FReconnectErrorProc = [this] { Close(); };
+  FIConnection->SetUsername(FUsername);
+  FIConnection->SetPassword(FPassword);
+  FIConnection->SetServer(FServer);
+  try {
+    FIConnection->Connect();
+  } catch (const EDbError&) {
+    throw;
+  } catch (const EDataAccessError& error) {
+    throw EDbError(error);
+  }
+}
+
+void TDbConnection::Close() {
+  if (!Connected()) return;
+  try {
+    FIConnection->Disconnect();
+  } catch (const EDataAccessError& error) {
+    if (FDestroying && error.IsFatalError()) return;
+    if (dynamic_cast<const EDbError*>(&error) != nullptr) throw;
+    throw EDbError(error);
+  }
+}
+
+void TDbConnection::HandleConnectionError(EDataAccessError& E, bool& Fail, bool& Reconnect, bool& Reexecute,
+                                          int attempt, TConnLostCause& cause) {
+  EDbError wrapper(E);
+  cause = TConnLostCause::clUnknown;
+  const bool fatal = wrapper.IsFatalError();
+  if (fatal) Reconnect = Connected() && attempt == 0;
+  if (OnError) OnError(this, wrapper, Fail);
+  if (!fatal) return;
+  FIConnection->FIsValid = false;
+  if (attempt == 0 && !Reconnect && !FInProcessError) {
+    FInProcessError = true;
+    try {
+      Close();
+    } catch (...) {
+    }
+    FInProcessError = false;
+  }
+}

@@ -1,0 +1,67 @@
+// The connection component: the settings the window stores and the repair
+// sets, the provider options, the OnError event, and Open/Close over the
+// physical Firebird connection.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "db/DbErrors.h"
+#include "db/FbConnection.h"
+#include "db/ProviderOptions.h"
+
+class TDbConnection;
+
+// Raised for every failed server call on behalf of the connection; the error
+// is raised to the caller afterwards unless the handler clears Fail.
+using TConnectionErrorEvent = std::function<void(TDbConnection* Sender, EDataAccessError& E, bool& Fail)>;
+
+class TDbConnection {
+ public:
+  TDbConnection();
+  ~TDbConnection();
+  TDbConnection(const TDbConnection&) = delete;
+  TDbConnection& operator=(const TDbConnection&) = delete;
+
+  const std::string& ProviderName() const { return FProviderName; }
+  void SetProviderName(const std::string& value);
+  const std::string& Database() const { return FDatabase; }
+  void SetDatabase(const std::string& value);
+  const std::string& Server() const { return FServer; }
+  void SetServer(const std::string& value);
+  int Port() const { return FPort; }
+  void SetPort(int value);
+  const std::string& Username() const { return FUsername; }
+  void SetUsername(const std::string& value);
+  const std::string& Password() const { return FPassword; }
+  void SetPassword(const std::string& value);
+  bool LoginPrompt = true;
+
+  TProviderOptionsList& ProviderOptions() { return FProviderOptions; }
+
+  TConnectionErrorEvent OnError;
+
+  // Raise EDbError (wrapping the server's error) or the loader's Exception.
+  void Open();
+  void Close();
+  bool Connected() const { return FIConnection && FIConnection->Connected(); }
+
+  // The physical connection, created on the first Open.
+  TFbConnection* PhysicalConnection() const { return FIConnection.get(); }
+
+ private:
+  const TOptionTable* ProviderTable() const;
+  void PassOptionsDown();
+  void HandleConnectionError(EDataAccessError& E, bool& Fail, bool& Reconnect, bool& Reexecute, int attempt,
+                             TConnLostCause& cause);
+  void CloseIfChanged(const std::string& current, const std::string& next);
+
+  std::string FProviderName, FDatabase, FServer, FUsername, FPassword;
+  int FPort = 0;
+  TProviderOptionsList FProviderOptions;
+  bool FOptionsModified = true;
+  bool FInProcessError = false;
+  bool FDestroying = false;
+  std::unique_ptr<TFbConnection> FIConnection;
+};

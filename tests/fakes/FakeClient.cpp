@@ -1,0 +1,85 @@
+// A recording stand-in for the Firebird client library, for what the real
+// one cannot show: version texts, the exact parameter buffer and file name
+// bytes, scripted failures. Tests reach its controls through dlsym.
+#include <cstdint>
+#include <cstring>
+#include <ibase.h>
+#include <string>
+#include <vector>
+
+#define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+std::string versionText = "LI-V6.3.11.33637 Firebird 3.0";
+std::string lastFileName;
+std::string lastDpb;
+std::vector<std::string> errorLines;  // messages of the scripted failure
+bool failAttach = false;
+int attachCount = 0;
+std::size_t interpretCursor = 0;
+
+}  // namespace
+
+FAKE_EXPORT void FakeClient_SetVersion(const char* text) { versionText = text; }
+FAKE_EXPORT void FakeClient_FailAttach(const char* firstLine, const char* secondLine) {
+  failAttach = firstLine != nullptr;
+  errorLines.clear();
+  if (firstLine != nullptr) errorLines.push_back(firstLine);
+  if (secondLine != nullptr) errorLines.push_back(secondLine);
+}
+FAKE_EXPORT const char* FakeClient_LastFileName() { return lastFileName.c_str(); }
+FAKE_EXPORT std::size_t FakeClient_LastDpb(char* out) {
+  std::memcpy(out, lastDpb.data(), lastDpb.size());
+  return lastDpb.size();
+}
+FAKE_EXPORT int FakeClient_AttachCount() { return attachCount; }
+
+#ifndef FAKE_CLIENT_WITHOUT_VERSION
+FAKE_EXPORT void isc_get_client_version(char* buffer) { std::strcpy(buffer, versionText.c_str()); }
+#endif
+FAKE_EXPORT int isc_get_client_major_version() { return 3; }
+FAKE_EXPORT int isc_get_client_minor_version() { return 0; }
+FAKE_EXPORT ISC_STATUS isc_rollback_retaining(ISC_STATUS*, isc_tr_handle*) { return 0; }
+
+FAKE_EXPORT ISC_STATUS isc_attach_database(ISC_STATUS* status, short length, const char* name, isc_db_handle* handle,
+                                           short dpbLength, const char* dpb) {
+  ++attachCount;
+  lastFileName.assign(name, static_cast<std::size_t>(length));
+  lastDpb.assign(dpb, static_cast<std::size_t>(dpbLength));
+  if (failAttach) {
+    status[0] = 1;
+    status[1] = 335544344;  // isc_io_error
+    status[2] = 0;
+    interpretCursor = 0;
+    return status[1];
+  }
+  *handle = 1;
+  status[0] = 1;
+  status[1] = 0;
+  return 0;
+}
+
+FAKE_EXPORT ISC_STATUS isc_detach_database(ISC_STATUS* status, isc_db_handle* handle) {
+  *handle = 0;
+  status[1] = 0;
+  return 0;
+}
+
+FAKE_EXPORT ISC_STATUS isc_database_info(ISC_STATUS* status, isc_db_handle*, short, const char*, short, char* result) {
+  const char answer[] = {isc_info_db_sql_dialect, 1, 0, 3, isc_info_end};
+  std::memcpy(result, answer, sizeof answer);
+  status[1] = 0;
+  return 0;
+}
+
+FAKE_EXPORT ISC_LONG isc_sqlcode(const ISC_STATUS*) { return -902; }
+FAKE_EXPORT void isc_sql_interprete(short, char* buffer, short) { std::strcpy(buffer, "sql code -902"); }
+
+FAKE_EXPORT ISC_LONG fb_interpret(char* buffer, unsigned size, const ISC_STATUS** cursor) {
+  if (interpretCursor >= errorLines.size()) return 0;
+  std::strncpy(buffer, errorLines[interpretCursor].c_str(), size - 1);
+  buffer[size - 1] = '\0';
+  ++interpretCursor;
+  return static_cast<ISC_LONG>(std::strlen(buffer));
+}
