@@ -10,17 +10,11 @@
 
 #include "platform/CommandLine.h"
 #include "platform/Files.h"
+#include "repair/RestoreScript.h"
 #include "support/TestFolder.h"
 #include "tools/ConsoleTool.h"
 
-std::string SqlLiteral(const std::string& text) {
-  std::string literal = "'";
-  for (char c : text) {
-    literal += c;
-    if (c == '\'') literal += '\'';
-  }
-  return literal + "'";
-}
+std::string SqlLiteral(const std::string& text) { return Q(text); }
 
 namespace {
 
