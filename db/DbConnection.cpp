@@ -1,7 +1,9 @@
 #include "db/DbConnection.h"
 
+#include <algorithm>
 #include <strings.h>
 
+#include "db/DbTransaction.h"
 #include "db/FirebirdProvider.h"
 #include "platform/Utf8.h"
 
@@ -17,6 +19,8 @@ TDbConnection::TDbConnection()
       }) {
   FProviderOptions.BeforeChange = [this] { Close(); };
   FProviderOptions.AfterChange = [this] { FOptionsModified = true; };
+  FInternalDefTransaction = std::make_unique<TDbTransaction>(true);
+  FInternalDefTransaction->SetDefaultConnection(this);
 }
 
 TDbConnection::~TDbConnection() {
@@ -25,6 +29,23 @@ TDbConnection::~TDbConnection() {
     Close();
   } catch (...) {
   }
+  for (TDbTransaction* transaction : std::vector<TDbTransaction*>(FTransactions)) transaction->ForgetConnection(this);
+  FTransactions.clear();
+  FInternalDefTransaction.reset();
+}
+
+bool TDbConnection::InTransaction() const { return DefaultTransaction()->Active(); }
+void TDbConnection::StartTransaction() { DefaultTransaction()->StartTransaction(); }
+void TDbConnection::Commit() { DefaultTransaction()->Commit(); }
+void TDbConnection::Rollback() { DefaultTransaction()->Rollback(); }
+
+void TDbConnection::AddTransaction(TDbTransaction* transaction) {
+  if (std::find(FTransactions.begin(), FTransactions.end(), transaction) == FTransactions.end())
+    FTransactions.push_back(transaction);
+}
+
+void TDbConnection::RemoveTransaction(TDbTransaction* transaction) {
+  FTransactions.erase(std::remove(FTransactions.begin(), FTransactions.end(), transaction), FTransactions.end());
 }
 
 const TOptionTable* TDbConnection::ProviderTable() const {
@@ -111,6 +132,9 @@ void TDbConnection::Open() {
 
 void TDbConnection::Close() {
   if (!Connected()) return;
+  // Active transactions end by their close action; a server error there has
+  // been reported through OnError and is dropped.
+  for (TDbTransaction* transaction : std::vector<TDbTransaction*>(FTransactions)) transaction->CloseTransaction(true);
   try {
     FIConnection->Disconnect();
   } catch (const EDataAccessError& error) {

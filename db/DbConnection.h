@@ -6,10 +6,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "db/DbErrors.h"
 #include "db/FbConnection.h"
 #include "db/ProviderOptions.h"
+
+class TDbTransaction;
 
 class TDbConnection;
 
@@ -47,6 +50,22 @@ class TDbConnection {
   void Close();
   bool Connected() const { return FIConnection && FIConnection->Connected(); }
 
+  bool AutoCommit = true;
+
+  // The connection's default transaction: its own one.
+  TDbTransaction* DefaultTransaction() const { return FInternalDefTransaction.get(); }
+  bool InTransaction() const;
+  void StartTransaction();
+  void Commit();
+  void Rollback();
+  // No data set of this connection holds cached updates: nothing to send.
+  void ApplyUpdates() {}
+
+  // Transactions bound to the connection, its own first.
+  void AddTransaction(TDbTransaction* transaction);
+  void RemoveTransaction(TDbTransaction* transaction);
+  const std::vector<TDbTransaction*>& Transactions() const { return FTransactions; }
+
   // The physical connection, created on the first Open.
   TFbConnection* PhysicalConnection() const { return FIConnection.get(); }
 
@@ -64,4 +83,6 @@ class TDbConnection {
   bool FInProcessError = false;
   bool FDestroying = false;
   std::unique_ptr<TFbConnection> FIConnection;
+  std::vector<TDbTransaction*> FTransactions;
+  std::unique_ptr<TDbTransaction> FInternalDefTransaction;
 };

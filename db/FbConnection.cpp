@@ -5,6 +5,7 @@
 #include <strings.h>
 
 #include "db/DpbItems.h"
+#include "db/FbCommand.h"
 #include "platform/Exception.h"
 #include "platform/Utf8.h"
 
@@ -262,6 +263,7 @@ void TFbConnection::Connect() {
   FConnected = true;
   FNativeConnection = true;
   ReadDatabaseDialect();
+  GetDatabaseParameters();
 }
 
 void TFbConnection::ReadDatabaseDialect() {
@@ -392,4 +394,52 @@ void TFbConnection::ProcessConnectionError(EDataAccessError& error, bool& fail) 
     }
     if (!reconnect || FReconnected) break;
   }
+}
+
+void TFbConnection::GetDatabaseParameters() {
+  const std::string name = CharacterSetName();
+  std::string query =
+      "SELECT CST.RDB$CHARACTER_SET_ID CONN_CH, CST.RDB$BYTES_PER_CHARACTER CONN_CH_LEN,\r\n"
+      "DB.RDB$CHARACTER_SET_NAME DB_CH, DB_CST.RDB$BYTES_PER_CHARACTER DB_CH_LEN, DB_CST.RDB$CHARACTER_SET_ID DB_CH_ID\r\n"
+      "FROM RDB$CHARACTER_SETS CST, RDB$DATABASE DB, RDB$CHARACTER_SETS DB_CST\r\n"
+      "WHERE (DB_CST.RDB$CHARACTER_SET_NAME = DB.RDB$CHARACTER_SET_NAME)\r\n";
+  query += name.empty() ? "AND (CST.RDB$CHARACTER_SET_NAME = DB.RDB$CHARACTER_SET_NAME)"
+                        : "AND (CST.RDB$CHARACTER_SET_NAME = UPPER('" + name + "'))";
+  FInternalTransaction.AddConnection(this);
+  FInternalTransaction.FComponent = FComponent;
+  auto finish = [this] {
+    if (FInternalTransaction.GetInTransaction()) FInternalTransaction.Commit();
+  };
+  std::vector<TFbRow> rows;
+  try {
+    FInternalTransaction.StartTransaction();
+    TFbCommand command(this);
+    command.FComponent = FComponent;
+    command.FQueryRowsAffected = false;
+    command.SetTransaction(&FInternalTransaction);
+    command.SetSQL(query, false);
+    rows = command.Select();
+  } catch (...) {
+    try {
+      finish();
+    } catch (...) {
+    }
+    throw;
+  }
+  finish();
+  if (rows.size() > 1) throw Exception("Internal error: the character-set query returned more than one row");
+  FCharsetId = 0;
+  FCharLength = FQueryCharLength ? 1 : FCharLength;
+  if (rows.empty()) return;
+  const TFbRow& row = rows.front();
+  auto number = [](const std::optional<std::string>& text) { return text ? std::stoi(*text) : 0; };
+  if (!row[2]) {
+    FCharsetId = 0;
+    if (FQueryCharLength) FCharLength = 1;
+    return;
+  }
+  if (FQueryCharLength) FCharLength = number(row[1]);
+  if (!name.empty()) FCharsetId = number(row[0]);
+  FDBCharLength = number(row[3]);
+  FDBCharsetId = number(row[4]);
 }

@@ -11,6 +11,7 @@
 
 #include "db/DbErrors.h"
 #include "db/FbCall.h"
+#include "db/FbTransaction.h"
 
 enum class TConnLostCause { clUnknown };
 
@@ -49,6 +50,12 @@ class TFbConnection {
   std::string BuildDPB();
 
   TFbClient* Client() const { return FClient; }
+  // The connection's internal transaction: read committed, read-write.
+  TFbTransaction& InternalTransaction() { return FInternalTransaction; }
+  // The character set named in the DPB and asked about after the attach.
+  std::string CharacterSetName() const;
+  // Reads the character-set facts (run at the end of every attach).
+  void GetDatabaseParameters();
   isc_db_handle* DatabaseHandle() { return &FDatabaseHandle; }
   ISC_STATUS* StatusVector() { return FStatusVector; }
 
@@ -73,7 +80,6 @@ class TFbConnection {
  private:
   void SelectClientLibrary();
   std::string ConnectionText() const;
-  std::string CharacterSetName() const;
   void ReadDatabaseDialect();
   void ProcessConnectionError(EDataAccessError& error, bool& fail);
   void ResetFacts();
@@ -93,4 +99,5 @@ class TFbConnection {
   bool FNativeConnection = true;
   bool FInProcessError = false;
   bool FReconnected = false;
+  TFbTransaction FInternalTransaction;
 };

@@ -89,7 +89,7 @@ TEST(FbClient, MissingEntryPointsFailOnlyWhenCalled) {
   TFakeClientCopy copy;
   TFbClient& client = TFbClientList::Instance().GetClient(copy.Path());
   try {
-    client.Entry<void (*)()>(TFbEntry::isc_dsql_prepare);
+    client.Entry<void (*)()>(TFbEntry::isc_blob_info);
     FAIL();
   } catch (const Exception& error) {
     EXPECT_EQ(error.Message(), "Client library function is not linked");

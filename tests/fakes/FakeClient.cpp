@@ -18,6 +18,15 @@ std::vector<std::string> errorLines;  // messages of the scripted failure
 bool failAttach = false;
 int attachCount = 0;
 std::size_t interpretCursor = 0;
+std::string calls;           // every call of the statement and transaction path, comma-separated
+std::string lastTpb;
+std::string lastPrepared;
+short statementType = 8;     // what isc_dsql_sql_info reports
+
+void Called(const char* name) {
+  if (!calls.empty()) calls += ",";
+  calls += name;
+}
 
 }  // namespace
 
@@ -34,6 +43,103 @@ FAKE_EXPORT std::size_t FakeClient_LastDpb(char* out) {
   return lastDpb.size();
 }
 FAKE_EXPORT int FakeClient_AttachCount() { return attachCount; }
+FAKE_EXPORT const char* FakeClient_Calls() { return calls.c_str(); }
+FAKE_EXPORT void FakeClient_ClearCalls() { calls.clear(); }
+FAKE_EXPORT const char* FakeClient_LastTpb() { return lastTpb.c_str(); }
+FAKE_EXPORT const char* FakeClient_LastPrepared() { return lastPrepared.c_str(); }
+FAKE_EXPORT void FakeClient_SetStatementType(short type) { statementType = type; }
+
+struct TExistence {
+  isc_db_handle* Database;
+  int Length;
+  const char* Tpb;
+};
+
+FAKE_EXPORT ISC_STATUS isc_start_multiple(ISC_STATUS* status, isc_tr_handle* handle, short, void* block) {
+  Called("start");
+  auto* existence = static_cast<TExistence*>(block);
+  lastTpb.assign(existence->Tpb, static_cast<std::size_t>(existence->Length));
+  *handle = 7;
+  status[1] = 0;
+  return 0;
+}
+FAKE_EXPORT ISC_STATUS isc_commit_transaction(ISC_STATUS* status, isc_tr_handle* handle) {
+  Called("commit");
+  *handle = 0;
+  status[1] = 0;
+  return 0;
+}
+FAKE_EXPORT ISC_STATUS isc_commit_retaining(ISC_STATUS* status, isc_tr_handle*) {
+  Called("commit_retaining");
+  status[1] = 0;
+  return 0;
+}
+FAKE_EXPORT ISC_STATUS isc_rollback_transaction(ISC_STATUS* status, isc_tr_handle* handle) {
+  Called("rollback");
+  *handle = 0;
+  status[1] = 0;
+  return 0;
+}
+FAKE_EXPORT ISC_STATUS isc_dsql_alloc_statement2(ISC_STATUS* status, isc_db_handle*, isc_stmt_handle* statement) {
+  Called("alloc");
+  *statement = 9;
+  status[1] = 0;
+  return 0;
+}
+FAKE_EXPORT ISC_STATUS isc_dsql_prepare(ISC_STATUS* status, isc_tr_handle*, isc_stmt_handle*, unsigned short,
+                                        const char* text, unsigned short, XSQLDA*) {
+  Called("prepare");
+  lastPrepared = text;
+  status[1] = 0;
+  return 0;
+}
+FAKE_EXPORT ISC_STATUS isc_dsql_sql_info(ISC_STATUS* status, isc_stmt_handle*, short, const char* items, short,
+                                         char* result) {
+  if (items[0] == isc_info_sql_stmt_type) {
+    Called("type");
+    const char answer[] = {isc_info_sql_stmt_type, 4, 0, static_cast<char>(statementType), 0, 0, 0, isc_info_end};
+    std::memcpy(result, answer, sizeof answer);
+  } else {
+    Called("counts");
+    char answer[40] = {isc_info_sql_records};
+    answer[6] = 2;   // updated
+    answer[13] = 1;  // deleted
+    answer[27] = 4;  // inserted
+    std::memcpy(result, answer, sizeof answer);
+  }
+  status[1] = 0;
+  return 0;
+}
+FAKE_EXPORT ISC_STATUS isc_dsql_describe(ISC_STATUS* status, isc_stmt_handle*, unsigned short, XSQLDA* area) {
+  Called("describe");
+  area->sqld = 0;
+  status[1] = 0;
+  return 0;
+}
+FAKE_EXPORT ISC_STATUS isc_dsql_execute2(ISC_STATUS* status, isc_tr_handle*, isc_stmt_handle*, unsigned short,
+                                         const XSQLDA* in, const XSQLDA* out) {
+  Called(out != nullptr ? "execute2(out)" : "execute2");
+  if (in != nullptr && in->sqln != 0) Called("inputs!");
+  status[1] = 0;
+  return 0;
+}
+FAKE_EXPORT ISC_STATUS isc_dsql_execute(ISC_STATUS* status, isc_tr_handle*, isc_stmt_handle*, unsigned short,
+                                        const XSQLDA*) {
+  Called("execute");
+  status[1] = 0;
+  return 0;
+}
+FAKE_EXPORT ISC_STATUS isc_dsql_fetch(ISC_STATUS* status, isc_stmt_handle*, unsigned short, const XSQLDA*) {
+  Called("fetch");
+  status[1] = 0;
+  return 100;
+}
+FAKE_EXPORT ISC_STATUS isc_dsql_free_statement(ISC_STATUS* status, isc_stmt_handle* statement, unsigned short option) {
+  Called(option == DSQL_drop ? "free" : "close");
+  if (option == DSQL_drop) *statement = 0;
+  status[1] = 0;
+  return 0;
+}
 
 #ifndef FAKE_CLIENT_WITHOUT_VERSION
 FAKE_EXPORT void isc_get_client_version(char* buffer) { std::strcpy(buffer, versionText.c_str()); }

@@ -1,0 +1,168 @@
+#include "db/DbTransaction.h"
+
+#include "db/DbConnection.h"
+#include "db/DbErrors.h"
+
+namespace {
+
+const char* const ActiveTransaction = "Can't perform operation on active transaction";
+const char* const InactiveTransaction = "Can't perform operation on inactive transaction";
+
+}  // namespace
+
+TDbTransaction::~TDbTransaction() {
+  FDestroying = true;
+  CloseTransaction(true);
+  Unbind();
+}
+
+TFbTransaction* TDbTransaction::Physical() const {
+  if (FShareTransaction) {
+    if (FDefaultConnection == nullptr || FDefaultConnection->PhysicalConnection() == nullptr) return nullptr;
+    return &FDefaultConnection->PhysicalConnection()->InternalTransaction();
+  }
+  return FITransaction.get();
+}
+
+bool TDbTransaction::Active() const {
+  const TFbTransaction* physical = Physical();
+  return physical != nullptr && physical->GetInTransaction();
+}
+
+void TDbTransaction::Unbind() {
+  if (FDefaultConnection == nullptr) return;
+  FDefaultConnection->RemoveTransaction(this);
+  if (!FShareTransaction && FITransaction && FDefaultConnection->PhysicalConnection() != nullptr)
+    FITransaction->RemoveConnection(FDefaultConnection->PhysicalConnection());
+  FDefaultConnection = nullptr;
+}
+
+void TDbTransaction::SetDefaultConnection(TDbConnection* connection) {
+  if (connection == FDefaultConnection) return;
+  if (FDefaultConnection != nullptr) {
+    if (Active()) CloseTransaction(false);
+    Unbind();
+  }
+  if (connection != nullptr) {
+    if (Active()) CloseTransaction(false);
+    connection->AddTransaction(this);
+  }
+  FDefaultConnection = connection;
+}
+
+void TDbTransaction::ForgetConnection(TDbConnection* connection) {
+  if (connection != FDefaultConnection) return;
+  if (FITransaction && connection->PhysicalConnection() != nullptr)
+    FITransaction->RemoveConnection(connection->PhysicalConnection());
+  FDefaultConnection = nullptr;
+}
+
+void TDbTransaction::SetIsolationLevel(TIsolationLevel level) {
+  if (Active()) throw Exception(ActiveTransaction);
+  FIsolationLevel = level;
+  if (TFbTransaction* physical = Physical()) physical->SetIsolationLevel(level);
+}
+
+void TDbTransaction::SetReadOnly(bool readOnly) {
+  if (Active()) throw Exception(ActiveTransaction);
+  FReadOnly = readOnly;
+  if (TFbTransaction* physical = Physical()) physical->SetReadOnly(readOnly);
+}
+
+void TDbTransaction::PrepareTransaction() {
+  if (FDefaultConnection == nullptr || !FDefaultConnection->Connected())
+    throw Exception("One of the connections in the transaction is not active");
+  if (!FShareTransaction && !FITransaction) FITransaction = std::make_unique<TFbTransaction>();
+  TFbTransaction* physical = Physical();
+  physical->SetIsolationLevel(FIsolationLevel);
+  physical->SetReadOnly(FReadOnly);
+  physical->FComponent = this;
+  physical->AddConnection(FDefaultConnection->PhysicalConnection());
+  FPrepared = true;
+}
+
+void TDbTransaction::StartTransaction() {
+  if (Active()) throw Exception(ActiveTransaction);
+  PrepareTransaction();
+  Physical()->StartTransaction();
+  FTrStartCount = 1;
+}
+
+void TDbTransaction::CheckInactive() const {
+  if (FDefaultConnection != nullptr && !Active()) throw Exception(InactiveTransaction);
+}
+
+void TDbTransaction::UnPrepareIfInactive() {
+  if (Physical() == nullptr || !Physical()->GetInTransaction()) {
+    FPrepared = false;
+    FTrStartCount = 0;
+  }
+}
+
+void TDbTransaction::Commit() {
+  CheckInactive();
+  if (!FPrepared) PrepareTransaction();
+  try {
+    Physical()->Commit();
+  } catch (...) {
+    UnPrepareIfInactive();
+    throw;
+  }
+  UnPrepareIfInactive();
+}
+
+void TDbTransaction::Rollback() {
+  CheckInactive();
+  if (!FPrepared) PrepareTransaction();
+  try {
+    Physical()->Rollback();
+  } catch (...) {
+    UnPrepareIfInactive();
+    throw;
+  }
+  UnPrepareIfInactive();
+}
+
+void TDbTransaction::CommitRetaining() {
+  if (!Active()) throw Exception(InactiveTransaction);
+  Physical()->CommitRetaining();
+}
+
+void TDbTransaction::GainTransaction() {
+  ++FTrStartCount;
+  if (FTrStartCount == 1 && !Active()) {
+    try {
+      StartTransaction();
+    } catch (...) {
+      FTrStartCount = 0;
+      throw;
+    }
+  }
+}
+
+void TDbTransaction::AutoCommitTransaction(bool needCommit) {
+  if (!needCommit) return;
+  if (FTrStartCount == 1) Commit();
+  else if (FTrStartCount > 1) CommitRetaining();
+}
+
+void TDbTransaction::ReleaseTransaction() {
+  if (FTrStartCount > 1) --FTrStartCount;
+}
+
+void TDbTransaction::CloseTransaction(bool force) {
+  if (!Active()) return;
+  try {
+    if (DefaultCloseAction == TTransactionAction::taCommit) Commit();
+    else Rollback();
+  } catch (const EDataAccessError& error) {
+    if (FDestroying && error.IsFatalError()) return;
+    if (!force) throw;
+    if (TFbTransaction* physical = Physical()) physical->Reset();
+    UnPrepareIfInactive();
+  } catch (...) {
+    if (!force) throw;
+    if (TFbTransaction* physical = Physical()) physical->Reset();
+    UnPrepareIfInactive();
+  }
+}

@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <filesystem>
+
+#include "db/DbConnection.h"
+#include "db/DbSQL.h"
+#include "db/DbTransaction.h"
+#include "platform/Exception.h"
+#include "support/TestFolder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A connection on a private copy of the recording client.
+struct TRecordedConnection {
+  TTestFolder folder;
+  std::string library = folder / "libfakeclient.so";
+  void* handle;
+  TDbConnection cnn;
+  TDbTransaction Trans;
+
+  TRecordedConnection() {
+    fs::copy_file(FAKE_CLIENT_PATH, library);
+    handle = ::dlopen(library.c_str(), RTLD_NOW);
+    cnn.SetProviderName("Firebird");
+    cnn.ProviderOptions().Add("Firebird.Charset=UTF8");
+    cnn.ProviderOptions().Add("Firebird.UseUnicode=True");
+    cnn.ProviderOptions().SetValue("ClientLibrary", library);
+    cnn.SetDatabase("/srv/VYR10/DATA/VYR.FDB");
+    cnn.SetUsername("SYSDBA");
+    cnn.SetPassword("quartzfin");
+    Trans.SetDefaultConnection(&cnn);
+    cnn.Open();
+    Clear();
+  }
+  ~TRecordedConnection() { ::dlclose(handle); }
+
+  template <typename F>
+  F Control(const char* name) { return reinterpret_cast<F>(::dlsym(handle, name)); }
+  std::string Calls() { return Control<const char* (*)()>("FakeClient_Calls")(); }
+  void Clear() { Control<void (*)()>("FakeClient_ClearCalls")(); }
+  std::string Prepared() { return Control<const char* (*)()>("FakeClient_LastPrepared")(); }
+  std::string Tpb() { return Control<const char* (*)()>("FakeClient_LastTpb")(); }
+  void Type(short type) { Control<void (*)(short)>("FakeClient_SetStatementType")(type); }
+
+  // One step of the data stage: start if inactive, execute, apply, commit.
+  void Step(TDbSQL& statement) {
+    if (!cnn.InTransaction()) cnn.StartTransaction();
+    statement.Execute();
+    cnn.ApplyUpdates();
+    cnn.Commit();
+  }
+};
+
+TEST(StatementCalls, OpeningReadsTheCharacterSetFactsAndLeavesNoTransaction) {
+  TTestFolder folder;
+  fs::copy_file(FAKE_CLIENT_PATH, folder / "libfakeclient.so");
+  void* handle = ::dlopen((folder / "libfakeclient.so").c_str(), RTLD_NOW);
+  TDbConnection cnn;
+  cnn.SetProviderName("Firebird");
+  cnn.ProviderOptions().SetValue("ClientLibrary", folder / "libfakeclient.so");
+  cnn.SetDatabase("/srv/x.fdb");
+  cnn.Open();
+  auto calls = reinterpret_cast<const char* (*)()>(::dlsym(handle, "FakeClient_Calls"))();
+  EXPECT_STREQ(calls, "start,alloc,prepare,type,describe,execute2,fetch,close,free,commit");
+  EXPECT_FALSE(cnn.InTransaction());
+  cnn.Close();
+  ::dlclose(handle);
+}
+
+TEST(StatementCalls, AQueryOnTransRunsInItsOwnStartAndCommit) {
+  TRecordedConnection r;
+  TDbQuery udDMPB;
+  udDMPB.Connection = &r.cnn;
+  udDMPB.Transaction = &r.Trans;
+  udDMPB.SQL = {"execute block as begin", "  update DMPB set ID = gen_id(G_ID, 1) where ID is null;", "end"};
+  r.Type(8);
+  r.Step(udDMPB);
+  EXPECT_EQ(r.Calls(), "start,start,alloc,prepare,type,execute2(out),counts,commit,free,commit");
+  EXPECT_EQ(r.Tpb(), std::string("\x03\x0f\x11\x07\x09"));
+  EXPECT_FALSE(r.Trans.Active());
+  EXPECT_FALSE(r.cnn.InTransaction());
+  EXPECT_EQ(udDMPB.RowsAffected, 7);  // 4 inserted + 2 updated + 1 deleted
+  EXPECT_FALSE(udDMPB.Active());
+}
+
+TEST(StatementCalls, APlainStatementOnTheOwnTransactionCommitsRetaining) {
+  TRecordedConnection r;
+  TDbSQL udDMPB2;
+  udDMPB2.Connection = &r.cnn;
+  udDMPB2.SQL = {"  update DMPB", "  set ID = 1", "  where ID is null;", "  "};
+  r.Type(3);
+  r.Step(udDMPB2);
+  EXPECT_EQ(r.Calls(), "start,alloc,prepare,type,execute,counts,free,commit_retaining,commit");
+  EXPECT_EQ(r.Prepared(), "  update DMPB\r\n  set ID = 1\r\n  where ID is null;");
+  EXPECT_EQ(r.cnn.DefaultTransaction()->StartCount(), 0);
+}
+
+TEST(StatementCalls, LineCommentsAndColonsAfterDeclareReachPrepareUnchangedButRewritten) {
+  TRecordedConnection r;
+  TDbQuery Sql;
+  Sql.Connection = &r.cnn;
+  Sql.Transaction = &r.Trans;
+  Sql.SQL = {"execute block as declare variable N varchar(20);", "begin", "  -------------------", "  N = :N;", "end"};
+  r.Step(Sql);
+  EXPECT_EQ(r.Prepared(), "execute block as declare variable N varchar(20);\r\nbegin\r\n  /*-----------------*/\r\n  N = :N;\r\nend");
+  EXPECT_EQ(r.Calls().find("inputs!"), std::string::npos);
+}
+
+TEST(StatementCalls, ExplicitTransactionsFollowTheStartCounter) {
+  TRecordedConnection r;
+  EXPECT_THROW(r.cnn.Commit(), Exception);  // inactive: nothing sent
+  EXPECT_EQ(r.Calls(), "");
+  r.cnn.StartTransaction();
+  EXPECT_TRUE(r.cnn.InTransaction());
+  EXPECT_FALSE(r.Trans.Active());
+  try {
+    r.cnn.StartTransaction();
+    FAIL();
+  } catch (const Exception& error) {
+    EXPECT_EQ(error.Message(), "Can't perform operation on active transaction");
+  }
+  EXPECT_TRUE(r.cnn.InTransaction());
+  r.Trans.StartTransaction();
+  r.Clear();
+  r.cnn.Close();  // both active: rolled back before the detach
+  EXPECT_EQ(r.Calls(), "rollback,rollback");
+}
+
+TEST(StatementCalls, TransactionParameterBuffersFollowTheSettings) {
+  TRecordedConnection r;
+  r.Trans.SetReadOnly(true);
+  r.Trans.StartTransaction();
+  EXPECT_EQ(r.Tpb(), std::string("\x03\x0f\x11\x07\x08"));
+  EXPECT_THROW(r.Trans.SetIsolationLevel(TIsolationLevel::ilSnapshot), Exception);
+  r.Trans.Commit();
+  r.Trans.SetReadOnly(false);
+  r.Trans.SetIsolationLevel(TIsolationLevel::ilSnapshot);
+  r.Trans.StartTransaction();
+  EXPECT_EQ(r.Tpb(), std::string("\x03\x02\x07\x09"));
+  r.Trans.Rollback();
+  r.Trans.SetIsolationLevel(TIsolationLevel::ilIsolated);
+  r.Trans.StartTransaction();
+  EXPECT_EQ(r.Tpb(), std::string("\x03\x01\x09"));
+  r.Trans.Rollback();
+  r.Trans.SetIsolationLevel(TIsolationLevel::ilReadUnCommitted);
+  try {
+    r.Trans.StartTransaction();
+    FAIL();
+  } catch (const Exception& error) {
+    EXPECT_EQ(error.Message(), "Unsupported transaction isolation level");
+  }
+}
+
+}  // namespace
