@@ -99,23 +99,15 @@ void TDbTransaction::UnPrepareIfInactive() {
   }
 }
 
-void TDbTransaction::Commit() {
-  CheckInactive();
-  if (!FPrepared) PrepareTransaction();
-  try {
-    Physical()->Commit();
-  } catch (...) {
-    UnPrepareIfInactive();
-    throw;
-  }
-  UnPrepareIfInactive();
-}
+void TDbTransaction::Commit() { EndTransaction(&TFbTransaction::Commit); }
 
-void TDbTransaction::Rollback() {
+void TDbTransaction::Rollback() { EndTransaction(&TFbTransaction::Rollback); }
+
+void TDbTransaction::EndTransaction(void (TFbTransaction::*end)()) {
   CheckInactive();
   if (!FPrepared) PrepareTransaction();
   try {
-    Physical()->Rollback();
+    (Physical()->*end)();
   } catch (...) {
     UnPrepareIfInactive();
     throw;

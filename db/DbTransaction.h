@@ -54,6 +54,7 @@ class TDbTransaction {
 
  private:
   void PrepareTransaction();
+  void EndTransaction(void (TFbTransaction::*end)());
   void UnPrepareIfInactive();
   void CheckInactive() const;
   void Unbind();

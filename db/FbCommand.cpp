@@ -1,6 +1,8 @@
 #include "db/FbCommand.h"
 
+#include <cstdio>
 #include <cstring>
+#include <random>
 
 #include "db/FbConnection.h"
 #include "platform/Exception.h"
@@ -51,6 +53,13 @@ std::optional<std::string> ColumnText(const XSQLVAR& column) {
 }
 
 }  // namespace
+
+TFbCommand::TFbCommand(TFbConnection* connection) : FConnection(connection) {
+  std::random_device random;
+  char name[34];
+  std::snprintf(name, sizeof name, "A%08x%08x%08x%08x", random(), random(), random(), random());
+  FCursorName = name;
+}
 
 TFbCommand::~TFbCommand() {
   try {
@@ -155,12 +164,11 @@ void TFbCommand::Execute() {
       Check(status);
     }
     if (FSQLType == 12) {
-      char cursor[] = "A0";
       ISC_STATUS named;
       {
         TClientCall call(client);
         named = client.Entry<decltype(&isc_dsql_set_cursor_name)>(TFbEntry::isc_dsql_set_cursor_name)(
-            FStatusVector, &FStmtHandle, cursor, 0);
+            FStatusVector, &FStmtHandle, FCursorName.c_str(), 0);
       }
       Check(named);
     }

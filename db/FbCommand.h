@@ -29,7 +29,7 @@ using TFbRow = std::vector<std::optional<std::string>>;
 
 class TFbCommand {
  public:
-  explicit TFbCommand(TFbConnection* connection) : FConnection(connection) {}
+  explicit TFbCommand(TFbConnection* connection);
   ~TFbCommand();
   TFbCommand(const TFbCommand&) = delete;
   TFbCommand& operator=(const TFbCommand&) = delete;
@@ -75,4 +75,5 @@ class TFbCommand {
   std::vector<std::max_align_t> FInArea, FOutArea;
   std::vector<std::string> FInValues;
   std::vector<short> FInNulls;
+  std::string FCursorName;  // "A" and 32 hexadecimal digits, for select-for-update statements
 };

@@ -92,39 +92,25 @@ void TFbTransaction::StartTransaction() {
   Check(result);
 }
 
-void TFbTransaction::Commit() {
+// One call that ends or commits the transaction under its handle.
+ISC_STATUS TFbTransaction::CallOnHandle(TFbEntry entry) {
   if (FTransactionHandle == 0) throw Exception(InactiveTransaction);
-  ISC_STATUS result;
-  {
-    TClientCall call(Client());
-    result = Client().Entry<decltype(&isc_commit_transaction)>(TFbEntry::isc_commit_transaction)(FStatusVector,
-                                                                                                &FTransactionHandle);
-  }
+  TClientCall call(Client());
+  return Client().Entry<ISC_STATUS (*)(ISC_STATUS*, isc_tr_handle*)>(entry)(FStatusVector, &FTransactionHandle);
+}
+
+void TFbTransaction::Commit() {
+  const ISC_STATUS result = CallOnHandle(TFbEntry::isc_commit_transaction);
   // A commit that failed for any reason but a lost connection leaves the
   // transaction active, to be committed or rolled back again.
   if (result == 0 || EFbError::IsFatalErrorCode(static_cast<std::int32_t>(FStatusVector[1]))) FTransactionHandle = 0;
   Check(result);
 }
 
-void TFbTransaction::CommitRetaining() {
-  if (FTransactionHandle == 0) throw Exception(InactiveTransaction);
-  ISC_STATUS result;
-  {
-    TClientCall call(Client());
-    result = Client().Entry<decltype(&isc_commit_retaining)>(TFbEntry::isc_commit_retaining)(FStatusVector,
-                                                                                            &FTransactionHandle);
-  }
-  Check(result);
-}
+void TFbTransaction::CommitRetaining() { Check(CallOnHandle(TFbEntry::isc_commit_retaining)); }
 
 void TFbTransaction::Rollback() {
-  if (FTransactionHandle == 0) throw Exception(InactiveTransaction);
-  ISC_STATUS result;
-  {
-    TClientCall call(Client());
-    result = Client().Entry<decltype(&isc_rollback_transaction)>(TFbEntry::isc_rollback_transaction)(
-        FStatusVector, &FTransactionHandle);
-  }
+  const ISC_STATUS result = CallOnHandle(TFbEntry::isc_rollback_transaction);
   FTransactionHandle = 0;
   Check(result);
 }

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "db/FbCall.h"
+
 class TFbConnection;
-class TFbClient;
 
 enum class TIsolationLevel { ilReadCommitted, ilReadUnCommitted, ilRepeatableRead, ilIsolated, ilSnapshot, ilCustom };
 
@@ -38,6 +39,7 @@ class TFbTransaction {
  private:
   void BuildTPB();
   void Check(ISC_STATUS status);
+  ISC_STATUS CallOnHandle(TFbEntry entry);
   TFbClient& Client();
 
   std::vector<TFbConnection*> FConnections;
