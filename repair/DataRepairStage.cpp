@@ -1,0 +1,33 @@
+#include "repair/DataRepairStage.h"
+
+#include <exception>
+
+#include "db/DbConnection.h"
+#include "db/DbSQL.h"
+#include "repair/RepairTexts.h"
+#include "repair/RestoreScript.h"
+
+void TDataRepairStage::Run(const TInstallPaths& paths) {
+  FHost.AddLog("Đang kiểm tra trùng dữ liệu...");
+  FConnection.SetProviderName("Firebird");
+  FConnection.ProviderOptions().SetValue("ClientLibrary", FProgramFolder + ClientLibraryName);
+  FConnection.ProviderOptions().SetValue("UseUnicode", "True");
+  FConnection.SetDatabase(paths.Database);
+  FConnection.SetUsername(texts::DatabaseUser);
+  FConnection.SetPassword(texts::DatabasePassword);
+  FConnection.Open();
+  for (TDbSQL* statement : FStatements.Steps) RunStep(*statement);
+  FConnection.Close();
+}
+
+void TDataRepairStage::RunStep(TDbSQL& statement) {
+  try {
+    if (!FConnection.InTransaction()) FConnection.StartTransaction();
+    statement.Execute();
+    FConnection.ApplyUpdates();
+    FConnection.Commit();
+    FHost.Pause(PauseAfterStep);
+  } catch (const std::exception& error) {
+    FHost.AddLog(error.what());
+  }
+}

@@ -1,0 +1,35 @@
+// The data repair stage: connect through the client library and run the four
+// repair statements, each a step of its own that is committed, paused after
+// and, when it fails, logged while the next one runs.
+#pragma once
+
+#include <string>
+
+#include "repair/RepairHost.h"
+#include "repair/RepairStage.h"
+
+class TDbConnection;
+class TDbSQL;
+
+struct TRepairStatements {
+  TDbSQL* Steps[4];  // udDMPB, udDMPB2, scCreateTmp, Sql
+};
+
+class TDataRepairStage : public TRepairStage {
+ public:
+  TDataRepairStage(TRepairHost& host, TDbConnection& connection, TRepairStatements statements, std::string programFolder)
+      : FHost(host), FConnection(connection), FStatements(statements), FProgramFolder(std::move(programFolder)) {}
+
+  // Opening and closing errors are not caught here: they reach the guard.
+  void Run(const TInstallPaths& paths) override;
+
+  static constexpr unsigned PauseAfterStep = 1000;
+
+ private:
+  void RunStep(TDbSQL& statement);
+
+  TRepairHost& FHost;
+  TDbConnection& FConnection;
+  TRepairStatements FStatements;
+  std::string FProgramFolder;
+};

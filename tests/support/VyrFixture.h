@@ -1,0 +1,17 @@
+// Makes a VYR-like Firebird database (its domains, generator G_ID and the
+// tables DMPB, DMDTTT, DM, BLUONG, PHUCAP) with chosen damage, for the
+// tests, the demo and the benchmarks.
+#pragma once
+
+#include <string>
+
+struct TVyrDamage {
+  int DepartmentsWithoutId = 2;   // DMPB rows whose ID is null
+  int PayrollRows = 20;           // BLUONG rows (each with two PHUCAP rows)
+  int DuplicatedPayrollKeys = 2;  // payroll keys that occur twice
+  bool DuplicatedCatalogue = true;  // DMDTTT key A1 three times and DM key (2024, 01, M1) twice
+  bool WithGenerator = true;
+};
+
+// Raises std::runtime_error with isql-fb's output when the database is not made.
+void CreateVyrDatabase(const std::string& path, const TVyrDamage& damage = {});
