@@ -11,9 +11,13 @@
 #include <functional>
 
 #include "db/DbConnection.h"
+#include "db/DbSQL.h"
+#include "db/DbTransaction.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
+#include "repair/DataRepairStage.h"
 #include "repair/RebuildStage.h"
+#include "repair/RepairStatements.h"
 #include "repair/RepairProcedure.h"
 #include "tools/LeadingChars.h"
 #include "tools/ScriptEngineComponent.h"
@@ -122,6 +126,24 @@ void TRepairForm::CreateComponents() {
   cnn->SetUsername("SYSDBA");
   cnn->LoginPrompt = false;
   cnn->OnError = [this](TDbConnection* sender, EDataAccessError& e, bool& fail) { cnnError(sender, e, fail); };
+  Trans = std::make_unique<TDbTransaction>();
+  Trans->SetDefaultConnection(cnn.get());
+  udDMPB = std::make_unique<TDbQuery>();
+  udDMPB2 = std::make_unique<TDbSQL>();
+  scCreateTmp = std::make_unique<TDbQuery>();
+  Sql = std::make_unique<TDbQuery>();
+  udDMPB->SQL = FillDepartmentIdsBlock();
+  udDMPB2->SQL = FillDepartmentIdsUpdate();
+  scCreateTmp->SQL = CreateTempTablesBlock();
+  Sql->SQL = RemoveDuplicateKeysBlock();
+  for (TDbSQL* statement : {static_cast<TDbSQL*>(udDMPB.get()), udDMPB2.get(),
+                            static_cast<TDbSQL*>(scCreateTmp.get()), static_cast<TDbSQL*>(Sql.get())})
+    statement->Connection = cnn.get();
+  udDMPB->Transaction = Trans.get();
+  Sql->Transaction = Trans.get();
+  FDataRepairStage = std::make_unique<TDataRepairStage>(
+      *this, *cnn, TRepairStatements{{udDMPB.get(), udDMPB2.get(), scCreateTmp.get(), Sql.get()}},
+      platform::ProgramFolder());
 
   ScriptEngineCom = std::make_unique<TScriptEngineComponent>(TScriptEngineComponent::DefaultLibrary);
   ScriptEngineCom->OnBlockProgress = [this](const std::string& m, bool& c) { ScriptEngineComBlockProgress(m, c); };
@@ -181,7 +203,10 @@ void TRepairForm::FocusFolderBox() {
   else txtPath->setFocus();
 }
 
-void TRepairForm::Pause(unsigned milliseconds) { platform::SleepMilliseconds(milliseconds); }
+void TRepairForm::Pause(unsigned milliseconds) {
+  if (FPause) FPause(milliseconds);
+  else platform::SleepMilliseconds(milliseconds);
+}
 
 void TRepairForm::btChap_NhanClick(QObject* sender) {
   if (FRepairRunning) return;
@@ -189,7 +214,7 @@ void TRepairForm::btChap_NhanClick(QObject* sender) {
   FFocusFolderBoxAfterRun = false;
   {
     TRepairInProgress inProgress(FRepairRunning, [this](bool enabled) { SetRepairControlsEnabled(enabled); });
-    TRepairProcedure procedure(*this, nullptr, FRebuildStage.get());
+    TRepairProcedure procedure(*this, FDataRepairStage.get(), FRebuildStage.get());
     procedure.Run(txtPath->text().toStdString());
   }
   if (FFocusFolderBoxAfterRun) txtPath->setFocus();

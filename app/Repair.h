@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,10 @@ class QPlainTextEdit;
 class QPushButton;
 class EDataAccessError;
 class TDbConnection;
+class TDbQuery;
+class TDbSQL;
+class TDbTransaction;
+class TDataRepairStage;
 class TFolderEdit;
 class TRebuildStage;
 class TScriptEngineComponent;
@@ -43,6 +48,8 @@ class TRepairForm : public QWidget, public TRepairHost {
   void cnnError(TDbConnection* Sender, EDataAccessError& E, bool& Fail);
 
   bool RepairRunning() const { return FRepairRunning; }
+  // Replaces the blocking pause after each repair statement (tests).
+  void SetPause(std::function<void(unsigned)> pause) { FPause = std::move(pause); }
 
   QPlainTextEdit* mLog;
   QWidget* Panel1;
@@ -51,6 +58,11 @@ class TRepairForm : public QWidget, public TRepairHost {
   QPushButton* btChap_Nhan;
   QPushButton* btHuy_Bo;
   std::unique_ptr<TDbConnection> cnn;
+  std::unique_ptr<TDbTransaction> Trans;
+  std::unique_ptr<TDbQuery> udDMPB;
+  std::unique_ptr<TDbSQL> udDMPB2;
+  std::unique_ptr<TDbQuery> scCreateTmp;
+  std::unique_ptr<TDbQuery> Sql;
   std::unique_ptr<TScriptEngineComponent> ScriptEngineCom;
 
  protected:
@@ -69,5 +81,7 @@ class TRepairForm : public QWidget, public TRepairHost {
   bool FCloseRequested = false;
   bool FCentred = false;
   bool FFocusFolderBoxAfterRun = false;
+  std::unique_ptr<TDataRepairStage> FDataRepairStage;
   std::unique_ptr<TRebuildStage> FRebuildStage;
+  std::function<void(unsigned)> FPause;
 };

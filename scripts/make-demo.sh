@@ -9,15 +9,7 @@ mkdir -p "$demo_root/DATA" "$demo_root/fb/bin"
 ln -s /usr/bin/gfix "$demo_root/fb/bin/gfix"
 ln -s /usr/bin/gbak "$demo_root/fb/bin/gbak"
 
-script=$(mktemp)
-trap 'rm -f "$script"' EXIT
-database="$demo_root/DATA/VYR.FDB"
-cat > "$script" <<SQL
-create database '${database//\'/\'\'}' user 'SYSDBA' password 'quartzfin' page_size 4096 default character set UTF8;
-create table DMPB (ID integer, MA_SO varchar(20), TEN varchar(60));
-insert into DMPB values (1, 'KT', 'Kế toán');
-insert into DMPB values (null, 'NS', 'Nhân sự');
-commit;
-SQL
-LC_ALL=C.UTF-8 isql-fb -q -i "$script"
+# A VYR-like database with the damage the repair mends: departments without
+# ID, duplicated keys in DMDTTT, DM and BLUONG, allowances in PHUCAP.
+"$(dirname "$0")/../build/tests/make_vyr_database" "$demo_root/DATA/VYR.FDB" 200 5
 echo "$demo_root"

@@ -4,6 +4,7 @@
 #include "db/DbSQL.h"
 #include "db/DbTransaction.h"
 #include "repair/DataRepairStage.h"
+#include "repair/RepairProcedure.h"
 #include "repair/RepairStatements.h"
 #include "support/FirebirdTools.h"
 #include "support/RecordingHost.h"
@@ -75,6 +76,75 @@ TEST(DataRepairStage, RepairsIdsAndDuplicatedKeys) {
   EXPECT_NE(payroll.find("orphans=0"), std::string::npos) << payroll;
   EXPECT_NE(payroll.find("allowances=40"), std::string::npos) << payroll;
   EXPECT_NE(payroll.find("renamed=NV1X"), std::string::npos) << payroll;
+}
+
+TEST(DataRepairStage, ATakenKeyPushesTheSuffixFurther) {
+  TDataStage stage;
+  stage.Query("insert into DMDTTT (NAM, MA_HIEU, TEN_HIEU) values (2024, 'A1X', 'đã có');\ncommit;\n");
+  stage.Run();
+  const std::string catalogue = stage.Query("select '[' || MA_HIEU || '/' || TEN_HIEU || ']' from DMDTTT;\n");
+  for (const char* row : {"[A1/một]", "[A1X/đã có]", "[A1XX/hai]", "[A1XXX/ba]", "[B2/khác]"})
+    EXPECT_NE(catalogue.find(row), std::string::npos) << row << " in " << catalogue;
+  const std::string catalogueDm = stage.Query("select '[' || STT_NH || MA_HIEU || ']' from DM;\n");
+  for (const char* row : {"[01M1]", "[01M1X]", "[02M1]"})
+    EXPECT_NE(catalogueDm.find(row), std::string::npos) << row << " in " << catalogueDm;
+  EXPECT_NE(stage.Query("select 'left=' || count(*) from TMPBLUONG;\n").find("left=0"), std::string::npos);
+}
+
+TEST(DataRepairStage, AMissingGeneratorFailsThreeStatementsEachLoggedTwice) {
+  TVyrDamage damage;
+  damage.WithGenerator = false;
+  TDataStage stage(damage);
+  stage.Run();
+  ASSERT_EQ(stage.host.Log.size(), 7u);  // the stage line, then statements 1, 2 and 4 twice each
+  EXPECT_EQ(stage.host.Log[1], stage.host.Log[2]);
+  EXPECT_NE(stage.host.Log[1].find("G_ID"), std::string::npos) << stage.host.Log[1];
+  EXPECT_EQ(stage.host.Log[3], stage.host.Log[4]);
+  EXPECT_EQ(stage.host.Log[5], stage.host.Log[6]);
+  EXPECT_EQ(stage.host.Pauses.size(), 1u);  // statement 3 still ran
+  EXPECT_NE(stage.Query("select 'tables=' || count(*) from RDB$RELATIONS where RDB$RELATION_NAME starting 'TMP';\n")
+                .find("tables=4"),
+            std::string::npos);
+  EXPECT_FALSE(stage.cnn.Connected());
+}
+
+TEST(DataRepairStage, ExistingTemporaryTablesAreLeftAsTheyAre) {
+  TDataStage first;
+  first.Run();
+  first.Run();  // the second run finds the tables and creates nothing
+  EXPECT_EQ(first.host.Log, (Lines{"Đang kiểm tra trùng dữ liệu...", "Đang kiểm tra trùng dữ liệu..."}));
+}
+
+TEST(DataRepairStage, AKeyThatOutgrowsItsColumnUndoesTheWholeStatement) {
+  TDataStage stage;
+  stage.Query("insert into DM (NAM, STT_NH, MA_HIEU) values (2024, '09', '12345678901234567890');\n"
+              "insert into DM (NAM, STT_NH, MA_HIEU) values (2024, '09', '12345678901234567890');\ncommit;\n");
+  stage.Run();
+  ASSERT_EQ(stage.host.Log.size(), 3u);
+  EXPECT_NE(stage.host.Log[1].find("truncation"), std::string::npos) << stage.host.Log[1];
+  // undone as a whole: the catalogue and payroll duplicates are still there
+  EXPECT_NE(stage.Query("select 'a1=' || count(*) from DMDTTT where MA_HIEU = 'A1';\n").find("a1=3"), std::string::npos);
+}
+
+TEST(DataRepairStage, ADatabaseThatCannotBeOpenedEndsTheStageBeforeAnyStatement) {
+  TDataStage stage;
+  WriteTextFile(stage.paths.Database, std::string(8192, 'x'));
+  EXPECT_THROW(stage.Run(), EDbError);
+  EXPECT_EQ(stage.host.Log.size(), 2u);  // the stage line and the event's text; the guard logs it again
+  EXPECT_TRUE(stage.host.Pauses.empty());
+}
+
+TEST(DataRepairStage, AMissingClientLibraryIsLoggedOnceByTheGuard) {
+  TDataStage stage;
+  TTestFolder emptyProgramFolder;
+  TDataRepairStage data(stage.host, stage.cnn, {{&stage.udDMPB, &stage.udDMPB2, &stage.scCreateTmp, &stage.Sql}},
+                        emptyProgramFolder.Path());
+  const std::string original = ReadFileBytes(stage.paths.Database);
+  TRepairProcedure(stage.host, &data, nullptr).Run(stage.folder.Path());
+  ASSERT_EQ(stage.host.Log.size(), 2u);
+  EXPECT_EQ(stage.host.Log[1], "Cannot load client library: " + emptyProgramFolder.Path() + "libfbclient.so.2");
+  EXPECT_EQ(stage.host.Messages, Lines{"Có lỗi khi sửa dữ liệu!"});
+  EXPECT_EQ(ReadFileBytes(stage.paths.Database), original);
 }
 
 }  // namespace

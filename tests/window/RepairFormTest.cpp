@@ -15,6 +15,7 @@
 #include "platform/Locale.h"
 #include "support/FirebirdTools.h"
 #include "support/TestFolder.h"
+#include "support/VyrFixture.h"
 #include "widgets/FolderButtonImages.h"
 #include "widgets/FolderEdit.h"
 #include "window/ModalDriver.h"
@@ -41,7 +42,7 @@ QStringList LogLines(const TRepairForm& form) {
 void MakeInstallFolder(const TTestFolder& folder, const std::string& pauseSeconds = "0") {
   MakeFolders(folder / "DATA");
   MakeFolders(folder / "fb/bin");
-  CreateTestDatabase(folder / "DATA/VYR.FDB");
+  CreateVyrDatabase(folder / "DATA/VYR.FDB");
   MakeExecutableScript(folder / "fb/bin/gfix", "echo \"gfix $1\"\nsleep " + pauseSeconds + "\necho done\n");
   std::filesystem::create_symlink(GbakPath, folder / "fb/bin/gbak");
 }
@@ -157,20 +158,27 @@ class RepairFormTest : public QObject {
     TTestFolder folder("VYR 10");
     MakeInstallFolder(folder);
     TRepairForm form;
+    form.SetPause([](unsigned) {});
     TMessageBoxes boxes;
     form.txtPath->setText(QString::fromStdString(folder.Path()));
     form.btChap_Nhan->click();
-    const QStringList tools{"gfix -v", "done", "gfix -mend", "done"};
+    const QStringList tools{"gfix -v", "done", "gfix -mend", "done", QString::fromUtf8("Đang kiểm tra trùng dữ liệu...")};
     const QStringList first = LogLines(form);
-    QCOMPARE(first.mid(0, 4), tools);
-    QVERIFY(first.size() > 10);  // the restore's progress follows the tools' lines
-    QVERIFY(first[4].startsWith("gbak:opened file"));
+    QCOMPARE(first.mid(0, 5), tools);
+    QVERIFY(first.size() > 10);  // the restore's progress follows
+    QVERIFY(first[5].startsWith("gbak:opened file"));
+    const std::string repaired = RunIsqlOn(folder / "DATA/VYR.FDB",
+        "select 'dup=' || count(*) from (select NAM, THANG, MSNV from BLUONG group by 1, 2, 3 having count(*) > 1);\n"
+        "select 'noid=' || count(*) from DMPB where ID is null;\n");
+    QVERIFY2(repaired.find("dup=0") != std::string::npos && repaired.find("noid=0") != std::string::npos, repaired.c_str());
+    for (const char* file : {"DATA/VYR.FDB", "DATA/VYRBK.FBK", "DATA/VYR_LUU.FDB"})
+      QVERIFY(std::filesystem::exists(folder / file));
     QVERIFY(!first.join("\n").contains(QString::fromUtf8("Lỗi")));
     QCOMPARE(boxes.texts, QStringList{DoneText});
     form.btChap_Nhan->click();
     const QStringList both = LogLines(form);
     QCOMPARE(both.mid(0, first.size()), first);
-    QCOMPARE(both.mid(first.size(), 4), tools);
+    QCOMPARE(both.mid(first.size(), 5), tools);
     QCOMPARE(both.size(), 2 * first.size());  // msg2 differs at the start of the second restore
     QCOMPARE(boxes.texts, (QStringList{DoneText, DoneText}));
   }
@@ -200,6 +208,7 @@ class RepairFormTest : public QObject {
     TTestFolder folder("VYR10");
     MakeInstallFolder(folder, "0.4");
     TRepairForm form;
+    form.SetPause([](unsigned) {});
     TMessageBoxes boxes;
     form.show();
     form.txtPath->setText(QString::fromStdString(folder.Path()));
