@@ -36,6 +36,7 @@ std::string ColumnDefinitions(const TTempTable& table) {
 const std::vector<std::pair<std::string, std::string>> TempIndexes = {
     {"TMPDMDTTT", "NAM, MA_HIEU"},
     {"TMPDM", "NAM, STT_NH, MA_HIEU"},
+    {"TMPBLUONG", "NAM, THANG, MSNV"},
     {"TMPBLUONG", "ID"},
     {"TMPPHUCAP", "IDLUONG"},
     {"TMPPHUCAP", "NAM, MSNV, MA_PC"},

@@ -33,17 +33,7 @@ const char* const Domains =
 // The source tables have the columns of their temporary tables.
 std::string SourceTables() {
   std::string ddl = "create table DMPB (ID DM_ID, MA_SO DM_MA_SO, TEN DM_DIEN_GIAI);\n";
-  for (const auto& table : TempTables()) {
-    ddl += "create table " + table.Source + " (";
-    bool first = true;
-    for (const auto& column : table.Columns) {
-      ddl += std::string(first ? "" : ", ") + column.Name + " " + column.Domain;
-      if (*column.Default != '\0') ddl += std::string(" default ") + column.Default;
-      if (column.NotNull) ddl += " not null";
-      first = false;
-    }
-    ddl += ");\n";
-  }
+  for (const auto& table : TempTables()) ddl += CreateTableStatement(table.Source, table) + ";\n";
   return ddl;
 }
 
@@ -82,6 +72,18 @@ std::string Data(const TVyrDamage& damage) {
 }
 
 }  // namespace
+
+std::string CreateTableStatement(const std::string& name, const TTempTable& columns) {
+  std::string ddl = "create table " + name + " (";
+  bool first = true;
+  for (const auto& column : columns.Columns) {
+    ddl += std::string(first ? "" : ", ") + column.Name + " " + column.Domain;
+    if (*column.Default != '\0') ddl += std::string(" default ") + column.Default;
+    if (column.NotNull) ddl += " not null";
+    first = false;
+  }
+  return ddl + ")";
+}
 
 void CreateVyrDatabase(const std::string& path, const TVyrDamage& damage) {
   std::string script = "create database " + SqlLiteral(path) +

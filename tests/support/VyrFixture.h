@@ -13,5 +13,10 @@ struct TVyrDamage {
   bool WithGenerator = true;
 };
 
+struct TTempTable;
+
+// "create table NAME (...)" with the columns of a temporary table.
+std::string CreateTableStatement(const std::string& name, const TTempTable& columns);
+
 // Raises std::runtime_error with isql-fb's output when the database is not made.
 void CreateVyrDatabase(const std::string& path, const TVyrDamage& damage = {});

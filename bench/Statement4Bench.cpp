@@ -1,0 +1,73 @@
+// Statement 4 on 50,000, 100,000 and 200,000 payroll rows with 1% duplicated
+// keys, beside a plain copy of the same table.
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "db/DbConnection.h"
+#include "db/DbSQL.h"
+#include "db/DbTransaction.h"
+#include "platform/Locale.h"
+#include "repair/RepairStatements.h"
+#include "repair/TempTables.h"
+#include "support/TestFolder.h"
+#include "support/VyrFixture.h"
+
+namespace {
+
+double SecondsOf(const std::function<void()>& work) {
+  auto start = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+struct TBenchDatabase {
+  TTestFolder folder{"bench"};
+  TDbConnection cnn;
+  TDbTransaction Trans;
+
+  explicit TBenchDatabase(int rows) {
+    TVyrDamage damage;
+    damage.PayrollRows = rows;
+    damage.DuplicatedPayrollKeys = rows / 100;
+    CreateVyrDatabase(folder / "VYR.FDB", damage);
+    cnn.SetProviderName("Firebird");
+    cnn.ProviderOptions().SetValue("ClientLibrary", std::string(PROGRAM_FOLDER) + "/libfbclient.so.2");
+    cnn.ProviderOptions().SetValue("UseUnicode", "True");
+    cnn.ProviderOptions().SetValue("Charset", "UTF8");
+    cnn.SetDatabase(folder / "VYR.FDB");
+    cnn.SetUsername("SYSDBA");
+    cnn.Open();
+    Trans.SetDefaultConnection(&cnn);
+    for (const auto& table : TempTables())
+      if (table.Source == "BLUONG") Run({CreateTableStatement("BLUONG_COPY", table)});
+    Run(CreateTempTablesBlock());
+  }
+  void Run(const std::vector<std::string>& lines) {
+    TDbQuery query;
+    query.Connection = &cnn;
+    query.Transaction = &Trans;
+    query.SQL = lines;
+    query.Execute();
+  }
+};
+
+}  // namespace
+
+int main() {
+  platform::SelectUtf8Locale();
+  double previous = 0;
+  for (int rows : {50000, 100000, 200000}) {
+    TBenchDatabase db(rows);
+    const double copy = SecondsOf([&] { db.Run({"insert into BLUONG_COPY select * from BLUONG"}); });
+    const double statement = SecondsOf([&] { db.Run(RemoveDuplicateKeysBlock()); });
+    std::printf("%6d rows: statement 4 %.2f s, copy %.2f s, ratio to copy %.2f", rows, statement, copy,
+                statement / copy);
+    if (previous > 0) std::printf(", growth from half the rows %.2fx", statement / previous);
+    std::printf("\n");
+    std::fflush(stdout);
+    previous = statement;
+  }
+  return 0;
+}
