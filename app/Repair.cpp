@@ -17,7 +17,6 @@
 #include "platform/Files.h"
 #include "repair/DataRepairStage.h"
 #include "repair/RebuildStage.h"
-#include "repair/RepairStatements.h"
 #include "repair/RepairProcedure.h"
 #include "tools/LeadingChars.h"
 #include "tools/ScriptEngineComponent.h"
@@ -132,18 +131,8 @@ void TRepairForm::CreateComponents() {
   udDMPB2 = std::make_unique<TDbSQL>();
   scCreateTmp = std::make_unique<TDbQuery>();
   Sql = std::make_unique<TDbQuery>();
-  udDMPB->SQL = FillDepartmentIdsBlock();
-  udDMPB2->SQL = FillDepartmentIdsUpdate();
-  scCreateTmp->SQL = CreateTempTablesBlock();
-  Sql->SQL = RemoveDuplicateKeysBlock();
-  for (TDbSQL* statement : {static_cast<TDbSQL*>(udDMPB.get()), udDMPB2.get(),
-                            static_cast<TDbSQL*>(scCreateTmp.get()), static_cast<TDbSQL*>(Sql.get())})
-    statement->Connection = cnn.get();
-  udDMPB->Transaction = Trans.get();
-  Sql->Transaction = Trans.get();
   FDataRepairStage = std::make_unique<TDataRepairStage>(
-      *this, *cnn, TRepairStatements{{udDMPB.get(), udDMPB2.get(), scCreateTmp.get(), Sql.get()}},
-      platform::ProgramFolder());
+      *this, *cnn, SetUpRepairStatements(*cnn, *Trans, *udDMPB, *udDMPB2, *scCreateTmp, *Sql), platform::ProgramFolder());
 
   ScriptEngineCom = std::make_unique<TScriptEngineComponent>(TScriptEngineComponent::DefaultLibrary);
   ScriptEngineCom->OnBlockProgress = [this](const std::string& m, bool& c) { ScriptEngineComBlockProgress(m, c); };

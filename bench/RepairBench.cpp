@@ -16,7 +16,6 @@
 #include "repair/DataRepairStage.h"
 #include "repair/RebuildStage.h"
 #include "repair/RepairProcedure.h"
-#include "repair/RepairStatements.h"
 #include "support/TestFolder.h"
 #include "support/VyrFixture.h"
 #include "tools/ConsoleTool.h"
@@ -81,16 +80,9 @@ int main() {
   Trans.SetDefaultConnection(&cnn);
   TDbQuery udDMPB, scCreateTmp, Sql;
   TDbSQL udDMPB2;
-  udDMPB.SQL = FillDepartmentIdsBlock();
-  udDMPB2.SQL = FillDepartmentIdsUpdate();
-  scCreateTmp.SQL = CreateTempTablesBlock();
-  Sql.SQL = RemoveDuplicateKeysBlock();
-  for (TDbSQL* s : {static_cast<TDbSQL*>(&udDMPB), &udDMPB2, static_cast<TDbSQL*>(&scCreateTmp), static_cast<TDbSQL*>(&Sql)})
-    s->Connection = &cnn;
-  udDMPB.Transaction = &Trans;
-  Sql.Transaction = &Trans;
+  const TRepairStatements statements = SetUpRepairStatements(cnn, Trans, udDMPB, udDMPB2, scCreateTmp, Sql);
   const std::string programFolder = std::string(PROGRAM_FOLDER) + "/";
-  TDataRepairStage data(host, cnn, {{&udDMPB, &udDMPB2, &scCreateTmp, &Sql}}, programFolder);
+  TDataRepairStage data(host, cnn, statements, programFolder);
   TScriptEngineComponent engine(programFolder + "libScriptEngine.so");
   engine.OnScriptError = [](const std::string&, const std::string& e, bool&) { std::fprintf(stderr, "%s\n", e.c_str()); };
   TRebuildStage rebuild(host, engine, programFolder);

@@ -4,8 +4,22 @@
 
 #include "db/DbConnection.h"
 #include "db/DbSQL.h"
+#include "repair/RepairStatements.h"
 #include "repair/RepairTexts.h"
 #include "repair/RestoreScript.h"
+
+TRepairStatements SetUpRepairStatements(TDbConnection& cnn, TDbTransaction& Trans, TDbQuery& udDMPB,
+                                        TDbSQL& udDMPB2, TDbQuery& scCreateTmp, TDbQuery& Sql) {
+  udDMPB.SQL = FillDepartmentIdsBlock();
+  udDMPB2.SQL = FillDepartmentIdsUpdate();
+  scCreateTmp.SQL = CreateTempTablesBlock();
+  Sql.SQL = RemoveDuplicateKeysBlock();
+  const TRepairStatements statements{{&udDMPB, &udDMPB2, &scCreateTmp, &Sql}};
+  for (TDbSQL* statement : statements.Steps) statement->Connection = &cnn;
+  udDMPB.Transaction = &Trans;
+  Sql.Transaction = &Trans;
+  return statements;
+}
 
 void TDataRepairStage::Run(const TInstallPaths& paths) {
   FHost.AddLog("Đang kiểm tra trùng dữ liệu...");

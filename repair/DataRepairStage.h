@@ -9,11 +9,18 @@
 #include "repair/RepairStage.h"
 
 class TDbConnection;
+class TDbQuery;
 class TDbSQL;
+class TDbTransaction;
 
 struct TRepairStatements {
   TDbSQL* Steps[4];  // udDMPB, udDMPB2, scCreateTmp, Sql
 };
+
+// The design settings of the four statement components: their texts, the
+// connection, and Trans for statements 1 and 4.
+TRepairStatements SetUpRepairStatements(TDbConnection& cnn, TDbTransaction& Trans, TDbQuery& udDMPB,
+                                        TDbSQL& udDMPB2, TDbQuery& scCreateTmp, TDbQuery& Sql);
 
 class TDataRepairStage : public TRepairStage {
  public:

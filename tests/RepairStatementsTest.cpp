@@ -24,6 +24,7 @@ struct TDataStage {
   TDbTransaction Trans;
   TDbQuery udDMPB, scCreateTmp, Sql;
   TDbSQL udDMPB2;
+  TRepairStatements statements{};
 
   explicit TDataStage(const TVyrDamage& damage = {}) {
     MakeFolders(folder / "DATA");
@@ -32,18 +33,10 @@ struct TDataStage {
     cnn.ProviderOptions().Add("Firebird.UseUnicode=True");
     cnn.OnError = [this](TDbConnection*, EDataAccessError& e, bool&) { host.AddLog(e.Message()); };
     Trans.SetDefaultConnection(&cnn);
-    for (TDbSQL* statement : {static_cast<TDbSQL*>(&udDMPB), &udDMPB2, static_cast<TDbSQL*>(&scCreateTmp),
-                              static_cast<TDbSQL*>(&Sql)})
-      statement->Connection = &cnn;
-    udDMPB.Transaction = &Trans;
-    Sql.Transaction = &Trans;
-    udDMPB.SQL = FillDepartmentIdsBlock();
-    udDMPB2.SQL = FillDepartmentIdsUpdate();
-    scCreateTmp.SQL = CreateTempTablesBlock();
-    Sql.SQL = RemoveDuplicateKeysBlock();
+    statements = SetUpRepairStatements(cnn, Trans, udDMPB, udDMPB2, scCreateTmp, Sql);
   }
   void Run() {
-    TDataRepairStage(host, cnn, {{&udDMPB, &udDMPB2, &scCreateTmp, &Sql}}, std::string(PROGRAM_FOLDER) + "/")
+    TDataRepairStage(host, cnn, statements, std::string(PROGRAM_FOLDER) + "/")
         .Run(paths);
   }
   std::string Query(const std::string& sql) { return RunIsqlOn(paths.Database, sql); }
@@ -137,8 +130,7 @@ TEST(DataRepairStage, ADatabaseThatCannotBeOpenedEndsTheStageBeforeAnyStatement)
 TEST(DataRepairStage, AMissingClientLibraryIsLoggedOnceByTheGuard) {
   TDataStage stage;
   TTestFolder emptyProgramFolder;
-  TDataRepairStage data(stage.host, stage.cnn, {{&stage.udDMPB, &stage.udDMPB2, &stage.scCreateTmp, &stage.Sql}},
-                        emptyProgramFolder.Path());
+  TDataRepairStage data(stage.host, stage.cnn, stage.statements, emptyProgramFolder.Path());
   const std::string original = ReadFileBytes(stage.paths.Database);
   TRepairProcedure(stage.host, &data, nullptr).Run(stage.folder.Path());
   ASSERT_EQ(stage.host.Log.size(), 2u);
