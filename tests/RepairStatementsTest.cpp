@@ -84,6 +84,17 @@ TEST(DataRepairStage, ATakenKeyPushesTheSuffixFurther) {
   EXPECT_NE(stage.Query("select 'left=' || count(*) from TMPBLUONG;\n").find("left=0"), std::string::npos);
 }
 
+TEST(DataRepairStage, TwoDuplicatedKeysOfOneFamilyAreSuffixedInKeyOrder) {
+  TDataStage stage;
+  stage.Query("insert into DMDTTT (NAM, MA_HIEU, TEN_HIEU) values (2024, 'A1X', 'x1');\n"
+              "insert into DMDTTT (NAM, MA_HIEU, TEN_HIEU) values (2024, 'A1X', 'x2');\ncommit;\n");
+  stage.Run();
+  // A1 rows first: A1, A1X (its own rows were taken out), A1XX; then the A1X rows: A1XXX, A1XXXX.
+  const std::string catalogue = stage.Query("select '[' || MA_HIEU || '/' || TEN_HIEU || ']' from DMDTTT;\n");
+  for (const char* row : {"[A1/một]", "[A1X/hai]", "[A1XX/ba]", "[A1XXX/x1]", "[A1XXXX/x2]"})
+    EXPECT_NE(catalogue.find(row), std::string::npos) << row << " in " << catalogue;
+}
+
 TEST(DataRepairStage, AMissingGeneratorFailsThreeStatementsEachLoggedTwice) {
   TVyrDamage damage;
   damage.WithGenerator = false;
