@@ -24,7 +24,12 @@ demo: build
 	@scripts/make-demo.sh "$(DEMO_ROOT)" > /dev/null
 	@echo "Demo install folder: $(DEMO_ROOT)"
 	@echo "Type it into the window and press Accept (Alt+C)."
-	@$(BUILD_DIR)/bin/vyr-repair
+	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY$$QT_QPA_PLATFORM" ]; then \
+	  echo "No display here: the window is served over VNC on port 5900 (connect a VNC viewer to this machine)."; \
+	  QT_QPA_PLATFORM=vnc $(BUILD_DIR)/bin/vyr-repair; \
+	else \
+	  $(BUILD_DIR)/bin/vyr-repair; \
+	fi
 
 bench: build
 	@cmake --build $(BUILD_DIR) --target benchmarks -j $(JOBS)
