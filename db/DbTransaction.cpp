@@ -147,12 +147,15 @@ void TDbTransaction::CloseTransaction(bool force) {
   try {
     if (DefaultCloseAction == TTransactionAction::taCommit) Commit();
     else Rollback();
-  } catch (const EDataAccessError& error) {
-    if (FDestroying && error.IsFatalError()) return;
-    if (!force) throw;
-    if (TFbTransaction* physical = Physical()) physical->Reset();
-    UnPrepareIfInactive();
   } catch (...) {
+    bool fatal = false;
+    try {
+      throw;
+    } catch (const EDataAccessError& error) {
+      fatal = error.IsFatalError();
+    } catch (...) {
+    }
+    if (FDestroying && fatal) return;
     if (!force) throw;
     if (TFbTransaction* physical = Physical()) physical->Reset();
     UnPrepareIfInactive();

@@ -38,11 +38,6 @@ std::mutex& NotificationLock() {
   return lock;
 }
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 // A decimal number with at most one ".", as the version text must be.
 double ReadDecimal(const std::string& text) {
   bool digits = false;
@@ -116,7 +111,7 @@ void TFbClient::ResolveEntryPoints() {
 void TFbClient::ReadVersion() {
   char buffer[64] = {};
   Entry<void (*)(char*)>(TFbEntry::isc_get_client_version)(buffer);
-  const std::string text = Lower(std::string(buffer, strnlen(buffer, sizeof buffer)));
+  const std::string text = platform::AsciiLower(std::string(buffer, strnlen(buffer, sizeof buffer)));
   const std::size_t word = text.find("firebird");
   if (word != std::string::npos) {
     std::size_t start = word + std::strlen("firebird");

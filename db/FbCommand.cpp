@@ -5,6 +5,7 @@
 #include <random>
 
 #include "db/FbConnection.h"
+#include "platform/Cleanup.h"
 #include "platform/Exception.h"
 #include "platform/Utf8.h"
 
@@ -212,14 +213,12 @@ void TFbCommand::ReadRowCounts() {
   RowsAffected = RowsInserted + RowsUpdated + RowsDeleted;
 }
 
+// Closes the cursor (DSQL_close) or frees the statement (DSQL_drop); a
+// dropped statement is inactive afterwards even when the call failed.
 void TFbCommand::FreeStatement(unsigned short option) {
-  if (FStmtHandle == 0 || FConnection == nullptr || !FConnection->Connected()) {
-    if (option == DSQL_drop) FStmtHandle = 0;
-    return;
-  }
-  ISC_STATUS status;
-  TFbClient& client = *FConnection->Client();
-  {
+  ISC_STATUS status = 0;
+  if (FStmtHandle != 0 && FConnection != nullptr && FConnection->Connected()) {
+    TFbClient& client = *FConnection->Client();
     TClientCall call(client);
     status = client.Entry<decltype(&isc_dsql_free_statement)>(TFbEntry::isc_dsql_free_statement)(FStatusVector,
                                                                                                &FStmtHandle, option);
@@ -232,17 +231,16 @@ void TFbCommand::FreeStatement(unsigned short option) {
   Check(status);
 }
 
-void TFbCommand::Unprepare() {
-  FreeStatement(DSQL_drop);
-  FStmtHandle = 0;
-  FSQLType = 0;
-  FState = TCursorState::csInactive;
-}
+void TFbCommand::Unprepare() { FreeStatement(DSQL_drop); }
 
 std::vector<TFbRow> TFbCommand::Select() {
   Prepare();
+  return platform::WithCleanup([this] { return FetchAll(); }, [this] { Unprepare(); });
+}
+
+std::vector<TFbRow> TFbCommand::FetchAll() {
   std::vector<TFbRow> rows;
-  try {
+  {
     TFbClient& client = *FConnection->Client();
     const auto dialect = static_cast<unsigned short>(FConnection->FSQLDialect);
     XSQLDA* output = MakeArea(FOutArea, 8);
@@ -290,13 +288,6 @@ std::vector<TFbRow> TFbCommand::Select() {
     }
     FState = TCursorState::csFetched;
     FreeStatement(DSQL_close);
-  } catch (...) {
-    try {
-      Unprepare();
-    } catch (...) {
-    }
-    throw;
   }
-  Unprepare();
   return rows;
 }

@@ -57,6 +57,7 @@ class TFbCommand {
   std::int32_t RowsInserted = 0, RowsUpdated = 0, RowsDeleted = 0, RowsAffected = 0;
 
  private:
+  std::vector<TFbRow> FetchAll();
   void CheckReady() const;
   void Check(ISC_STATUS status);
   void ReadRowCounts();

@@ -6,6 +6,7 @@
 
 #include "db/DpbItems.h"
 #include "db/FbCommand.h"
+#include "platform/Cleanup.h"
 #include "platform/Exception.h"
 #include "platform/Utf8.h"
 
@@ -13,15 +14,7 @@ namespace {
 
 constexpr char DpbVersion1 = 1;
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
+using platform::AsciiLower;
 
 bool IsTrue(const std::string& value) { return ::strcasecmp(value.c_str(), "True") == 0; }
 
@@ -49,8 +42,8 @@ void AddExtraItem(std::string& dpb, const std::string& line) {
   const std::size_t equals = line.find('=');
   std::string name;
   if (equals != std::string::npos) {
-    name = Lower(platform::TrimControlAndBlanks(line.substr(0, equals)));
-  } else if (Lower(platform::TrimControlAndBlanks(line)) == "utf8_filename") {
+    name = AsciiLower(platform::TrimControlAndBlanks(line.substr(0, equals)));
+  } else if (AsciiLower(platform::TrimControlAndBlanks(line)) == "utf8_filename") {
     name = "utf8_filename";
   } else {
     return;
@@ -168,7 +161,7 @@ void TFbConnection::AddParam(const std::string& line) {
 }
 
 std::string TFbConnection::CharacterSetName() const {
-  if (FUseUnicode && Upper(FCharset) != "UTF8") return "UNICODE_FSS";
+  if (FUseUnicode && platform::AsciiUpper(FCharset) != "UTF8") return "UNICODE_FSS";
   return FCharset;
 }
 
@@ -196,7 +189,7 @@ void TFbConnection::SelectClientLibrary() {
   clients.DefaultClientIndex = 0;
   if (FClientLibrary.empty()) {
     const std::size_t dot = FDatabase.find_last_of('.');
-    const std::string extension = dot == std::string::npos ? "" : Lower(FDatabase.substr(dot));
+    const std::string extension = dot == std::string::npos ? "" : AsciiLower(FDatabase.substr(dot));
     if (extension == ".fdb" || extension == ".fb") clients.DefaultClientIndex = 1;
   }
   TFbClient& client = clients.GetClient(FClientLibrary);
@@ -238,7 +231,7 @@ void TFbConnection::Connect() {
   // otherwise the text goes in the 8-bit code page, which is UTF-8 here too.
   if (FClient->Version >= 25000 && FClient->Version < 60000) {
     const bool present = std::any_of(FParams.begin(), FParams.end(), [](const std::string& line) {
-      return Lower(platform::TrimControlAndBlanks(line)) == "utf8_filename";
+      return AsciiLower(platform::TrimControlAndBlanks(line)) == "utf8_filename";
     });
     if (!present) AddParam("utf8_filename");
   }
@@ -290,25 +283,22 @@ void TFbConnection::ReadDatabaseDialect() {
 
 void TFbConnection::Disconnect() {
   FConnected = false;
-  ISC_STATUS status = 0;
-  try {
-    if (FNativeConnection && FClient != nullptr && !FClient->FAlerterFatalError && FDatabaseHandle != 0) {
-      {
-        TClientCall call(*FClient);
-        status = FClient->Entry<decltype(&isc_detach_database)>(TFbEntry::isc_detach_database)(FStatusVector,
-                                                                                              &FDatabaseHandle);
-      }
-      Check(status);
-    }
-  } catch (...) {
-    FDatabaseHandle = 0;
-    FNativeConnection = true;
-    ResetFacts();
-    throw;
-  }
-  FDatabaseHandle = 0;
-  FNativeConnection = true;
-  ResetFacts();
+  platform::WithCleanup(
+      [this] {
+        if (!FNativeConnection || FClient == nullptr || FClient->FAlerterFatalError || FDatabaseHandle == 0) return;
+        ISC_STATUS status;
+        {
+          TClientCall call(*FClient);
+          status = FClient->Entry<decltype(&isc_detach_database)>(TFbEntry::isc_detach_database)(FStatusVector,
+                                                                                                &FDatabaseHandle);
+        }
+        Check(status);
+      },
+      [this] {
+        FDatabaseHandle = 0;
+        FNativeConnection = true;
+        ResetFacts();
+      });
 }
 
 void TFbConnection::ResetFacts() {
@@ -407,26 +397,19 @@ void TFbConnection::GetDatabaseParameters() {
                         : "AND (CST.RDB$CHARACTER_SET_NAME = UPPER('" + name + "'))";
   FInternalTransaction.AddConnection(this);
   FInternalTransaction.FComponent = FComponent;
-  auto finish = [this] {
-    if (FInternalTransaction.GetInTransaction()) FInternalTransaction.Commit();
-  };
-  std::vector<TFbRow> rows;
-  try {
-    FInternalTransaction.StartTransaction();
-    TFbCommand command(this);
-    command.FComponent = FComponent;
-    command.FQueryRowsAffected = false;
-    command.SetTransaction(&FInternalTransaction);
-    command.SetSQL(query, false);
-    rows = command.Select();
-  } catch (...) {
-    try {
-      finish();
-    } catch (...) {
-    }
-    throw;
-  }
-  finish();
+  const std::vector<TFbRow> rows = platform::WithCleanup(
+      [&] {
+        FInternalTransaction.StartTransaction();
+        TFbCommand command(this);
+        command.FComponent = FComponent;
+        command.FQueryRowsAffected = false;
+        command.SetTransaction(&FInternalTransaction);
+        command.SetSQL(query, false);
+        return command.Select();
+      },
+      [this] {
+        if (FInternalTransaction.GetInTransaction()) FInternalTransaction.Commit();
+      });
   if (rows.size() > 1) throw Exception("Internal error: the character-set query returned more than one row");
   FCharsetId = 0;
   FCharLength = FQueryCharLength ? 1 : FCharLength;

@@ -10,7 +10,6 @@ class TParameterBuffer {
  public:
   explicit TParameterBuffer(std::initializer_list<char> header) : FBytes(header) {}
 
-  void AddByte(char byte) { FBytes += byte; }
   void AddTag(char tag) { FBytes += tag; }
 
   // tag, one length byte, the text; texts longer than 255 bytes are refused.

@@ -124,6 +124,12 @@ class TDatabaseAttachment {
   isc_tr_handle FTransaction = 0;
 };
 
+void CheckOnline(const TServicesClient& client, const std::string& databaseFile, const TRestoreOptions& options) {
+  TDatabaseAttachment database(client, databaseFile, options);
+  if (database.ShutdownMode() != 0)
+    throw EScriptError("The restored database " + databaseFile + " is not online (it was left shut down)");
+}
+
 }  // namespace
 
 void RestoreDatabase(const std::string& backupFile, const std::string& databaseFile, const TRestoreOptions& options,
@@ -143,12 +149,9 @@ void RestoreDatabase(const std::string& backupFile, const std::string& databaseF
     }
   }
   if (handlerError) std::rethrow_exception(handlerError);
-  CheckDatabaseOnline(databaseFile, options);
+  CheckOnline(client, databaseFile, options);
 }
 
 void CheckDatabaseOnline(const std::string& databaseFile, const TRestoreOptions& options) {
-  TServicesClient client(options.ClientLibrary);
-  TDatabaseAttachment database(client, databaseFile, options);
-  if (database.ShutdownMode() != 0)
-    throw EScriptError("The restored database " + databaseFile + " is not online (it was left shut down)");
+  CheckOnline(TServicesClient(options.ClientLibrary), databaseFile, options);
 }

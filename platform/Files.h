@@ -14,8 +14,6 @@ constexpr char PathSeparator = '/';
 // True only for an existing file; a directory does not count.
 bool FileExists(const std::string& path);
 
-bool DirectoryExists(const std::string& path);
-
 // Deletes a file. Returns the system's reason on failure, nothing on success.
 std::optional<std::string> DeleteFile(const std::string& path);
 

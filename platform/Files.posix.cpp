@@ -48,11 +48,6 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
-bool DirectoryExists(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 std::optional<std::string> DeleteFile(const std::string& path) {
   if (::unlink(path.c_str()) != 0) return SystemReason(errno);
   return std::nullopt;

@@ -52,6 +52,18 @@ std::size_t IncompleteUtf8Tail(const char* data, std::size_t size) {
   return 0;
 }
 
+std::string AsciiLower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+std::string AsciiUpper(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
 std::string TrimControlAndBlanks(const std::string& text) {
   std::size_t begin = 0;
   std::size_t end = text.size();

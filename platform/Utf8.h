@@ -17,6 +17,10 @@ std::string CodePointPrefix(const std::string& text, std::size_t count);
 // complete (0 to 3). Those bytes belong to the next chunk of a stream.
 std::size_t IncompleteUtf8Tail(const char* data, std::size_t size);
 
+// The text with its ASCII letters in lower or upper case; other bytes stay.
+std::string AsciiLower(std::string text);
+std::string AsciiUpper(std::string text);
+
 // The text without leading and trailing characters from U+0000 to U+0020.
 std::string TrimControlAndBlanks(const std::string& text);
 

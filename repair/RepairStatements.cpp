@@ -44,8 +44,6 @@ const std::vector<std::pair<std::string, std::string>> TempIndexes = {
 
 void Append(TStatementLines& lines, const TStatementLines& more) { lines.insert(lines.end(), more.begin(), more.end()); }
 
-std::string Indent(int spaces, const std::string& text) { return std::string(static_cast<std::size_t>(spaces), ' ') + text; }
-
 }  // namespace
 
 TStatementLines FillDepartmentIdsBlock() {
@@ -92,7 +90,7 @@ struct TSection {
   std::string Source;
   std::string Temp;
   std::vector<std::string> Key;  // in grouping order; the last one takes the suffix
-  std::string Fetch;             // the cursor's columns, into the variables of the same names
+  std::vector<std::string> Fetch;  // the cursor's columns, into the variables of the same names
   std::string TakenTable;        // where the keys already taken are kept
   std::string TakenColumns;      // its columns for one key
   std::string TakenValues;       // ... and their values from the variables
@@ -106,11 +104,14 @@ std::string GroupBy(const TSection& section) {
   return list;
 }
 
-std::string KeyList(const TSection& section, const std::string& prefix = "") {
+// The names, each behind prefix, separated by separator.
+std::string Join(const std::vector<std::string>& names, const std::string& prefix, const std::string& separator = ", ") {
   std::string list;
-  for (const auto& column : section.Key) list += (list.empty() ? "" : ", ") + prefix + column;
+  for (const auto& name : names) list += (list.empty() ? "" : separator) + prefix + name;
   return list;
 }
+
+std::string KeyList(const TSection& section, const std::string& prefix = "") { return Join(section.Key, prefix); }
 
 std::string KeyMatch(const TSection& section, const std::string& left, const std::string& right) {
   std::string condition;
@@ -167,18 +168,11 @@ TStatementLines SectionLines(const TSection& section) {
       "      where not exists(select 1 from " + section.Temp + " t where " + KeyMatch(section, "t.", "s.") + ");",
       "    delete from " + section.Source + " s",
       "      where exists(select 1 from " + section.Temp + " t where " + KeyMatch(section, "t.", "s.") + ");",
-      "    for select " + section.Fetch + ", rdb$db_key as ROW_KEY from " + section.Temp,
+      "    for select " + Join(section.Fetch, "") + ", rdb$db_key as ROW_KEY from " + section.Temp,
   });
-  std::string into;
-  std::string fetch = section.Fetch + ",";
-  for (std::size_t start = 0, comma; (comma = fetch.find(',', start)) != std::string::npos; start = comma + 1) {
-    std::string name = fetch.substr(start, comma - start);
-    while (!name.empty() && name.front() == ' ') name.erase(0, 1);
-    into += ":" + name + ", ";
-  }
   const std::string suffix = section.Key.back();
   Append(lines, {
-      "      into " + into + ":DBK",
+      "      into " + Join(section.Fetch, ":") + ", :DBK",
       "      as cursor TCUR",
       "    do",
       "    begin",
@@ -208,13 +202,13 @@ TStatementLines SectionLines(const TSection& section) {
 
 const std::vector<TSection>& Sections() {
   static const std::vector<TSection> sections = {
-      {"DMDTTT", "TMPDMDTTT", {"NAM", "MA_HIEU"}, "NAM, MA_HIEU", "TMPPHUCAP",
+      {"DMDTTT", "TMPDMDTTT", {"NAM", "MA_HIEU"}, {"NAM", "MA_HIEU"}, "TMPPHUCAP",
        "NAM, THANG, MSNV, MA_PC, ID, IDLUONG", ":NAM, 0, :MA_HIEU, '', 0, 0",
        "NAM = :NAM and MSNV = :MA_HIEU and MA_PC = ''", "s.NAM, 0, s.MA_HIEU, '', 0, 0"},
-      {"DM", "TMPDM", {"NAM", "STT_NH", "MA_HIEU"}, "NAM, STT_NH, MA_HIEU", "TMPPHUCAP",
+      {"DM", "TMPDM", {"NAM", "STT_NH", "MA_HIEU"}, {"NAM", "STT_NH", "MA_HIEU"}, "TMPPHUCAP",
        "NAM, THANG, MSNV, MA_PC, ID, IDLUONG", ":NAM, 0, :MA_HIEU, :STT_NH, 0, 0",
        "NAM = :NAM and MSNV = :MA_HIEU and MA_PC = :STT_NH", "s.NAM, 0, s.MA_HIEU, s.STT_NH, 0, 0"},
-      {"BLUONG", "TMPBLUONG", {"NAM", "THANG", "MSNV"}, "ID, NAM, THANG, MSNV", "TMPDM", "NAM, STT_NH, MA_HIEU",
+      {"BLUONG", "TMPBLUONG", {"NAM", "THANG", "MSNV"}, {"ID", "NAM", "THANG", "MSNV"}, "TMPDM", "NAM, STT_NH, MA_HIEU",
        ":NAM, cast(:THANG as varchar(2)), :MSNV",
        "NAM = :NAM and STT_NH = cast(:THANG as varchar(2)) and MA_HIEU = :MSNV",
        "s.NAM, cast(s.THANG as varchar(2)), s.MSNV"},

@@ -63,11 +63,16 @@ FAKE_EXPORT ISC_STATUS isc_start_multiple(ISC_STATUS* status, isc_tr_handle* han
   status[1] = 0;
   return 0;
 }
-FAKE_EXPORT ISC_STATUS isc_commit_transaction(ISC_STATUS* status, isc_tr_handle* handle) {
-  Called("commit");
+// A commit or rollback: the transaction ends.
+ISC_STATUS EndTransaction(const char* name, ISC_STATUS* status, isc_tr_handle* handle) {
+  Called(name);
   *handle = 0;
   status[1] = 0;
   return 0;
+}
+
+FAKE_EXPORT ISC_STATUS isc_commit_transaction(ISC_STATUS* status, isc_tr_handle* handle) {
+  return EndTransaction("commit", status, handle);
 }
 FAKE_EXPORT ISC_STATUS isc_commit_retaining(ISC_STATUS* status, isc_tr_handle*) {
   Called("commit_retaining");
@@ -75,10 +80,7 @@ FAKE_EXPORT ISC_STATUS isc_commit_retaining(ISC_STATUS* status, isc_tr_handle*) 
   return 0;
 }
 FAKE_EXPORT ISC_STATUS isc_rollback_transaction(ISC_STATUS* status, isc_tr_handle* handle) {
-  Called("rollback");
-  *handle = 0;
-  status[1] = 0;
-  return 0;
+  return EndTransaction("rollback", status, handle);
 }
 FAKE_EXPORT ISC_STATUS isc_dsql_alloc_statement2(ISC_STATUS* status, isc_db_handle*, isc_stmt_handle* statement) {
   Called("alloc");
