@@ -1,5 +1,5 @@
 // Answers the modal dialogs that the code under test opens: each time one
-// appears, the test's handler sees it and closes it.
+// appears and is active, the test's handler sees it and closes it.
 #pragma once
 
 #include <QApplication>
@@ -14,6 +14,8 @@ class TModalDriver {
     QObject::connect(&FTimer, &QTimer::timeout, [this] {
       QWidget* modal = QApplication::activeModalWidget();
       if (modal == nullptr || modal == FLastSeen) return;
+      // Typed text and key presses only count once the platform has activated the dialog.
+      if (!modal->isActiveWindow()) return;
       FLastSeen = modal;
       ++Seen;
       FHandler(modal);

@@ -248,8 +248,10 @@ class RepairFormTest : public QObject {
       startFolder = picker->directory().absolutePath();
       if (auto* nameBox = picker->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) nameText = nameBox->text();
       // the operator types another folder into the name box and confirms
-      if (auto* nameBox = picker->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+      if (auto* nameBox = picker->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        nameBox->setFocus();
         nameBox->setText(QString::fromStdString(folder / "other"));
+      }
       QMetaObject::invokeMethod(picker, "accept", Qt::QueuedConnection);
     });
     box.RightButtonClick();
