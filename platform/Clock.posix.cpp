@@ -11,4 +11,19 @@ void SleepMilliseconds(unsigned milliseconds) {
   }
 }
 
+std::string LocalTimeStamp() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y%m%d_%H%M%S", &local);
+  return text;
+}
+
+std::uint64_t SteadyMilliseconds() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec / 1000000L);
+}
+
 }  // namespace platform

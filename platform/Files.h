@@ -11,17 +11,48 @@ namespace platform {
 // The path separator used inside relative names and at the end of a root.
 constexpr char PathSeparator = '/';
 
+// The kinds of failure an operator can be told about in their own words.
+enum class TFileFailureKind { NoSpace, ReadOnly, AccessDenied, InUse, NotFound, Other };
+
+// Why a file operation failed: its kind and the system's own text.
+struct TFileFailure {
+  TFileFailureKind Kind = TFileFailureKind::Other;
+  std::string Text;
+};
+
+using TFileResult = std::optional<TFileFailure>;  // nothing on success
+
 // True only for an existing file; a directory does not count.
 bool FileExists(const std::string& path);
 
-// Deletes a file. Returns the system's reason on failure, nothing on success.
-std::optional<std::string> DeleteFile(const std::string& path);
+TFileResult DeleteFile(const std::string& path);
 
-// Copies source to target, overwriting the target. The copy is written to a
-// temporary name beside the target and renamed over it only when complete,
-// so a failed copy never leaves a truncated target behind.
-// Returns the system's reason on failure, nothing on success.
-std::optional<std::string> CopyFile(const std::string& source, const std::string& target);
+// Renames a file, replacing an existing target, and makes the new name
+// durable (the folder is flushed).
+TFileResult RenameFile(const std::string& from, const std::string& to);
+
+// Copies source to target, overwriting the target. The copy is written to
+// CopyTemporaryName(target), flushed to stable storage with the source's
+// permission bits (and owner and group, where the process may set them), and
+// renamed over the target only when complete; the folder is flushed after
+// the rename. A failed copy never leaves a truncated target behind.
+TFileResult CopyFile(const std::string& source, const std::string& target);
+
+// The name CopyFile writes to before the rename; an interrupted copy leaves it behind.
+std::string CopyTemporaryName(const std::string& target);
+
+// Writes a small text file durably (temporary name, flush, rename, folder flush).
+TFileResult WriteFileDurably(const std::string& path, const std::string& content);
+
+// The whole content of a file, or nothing when it cannot be read.
+std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// Flushes a file's data, or a folder's entries, to stable storage.
+TFileResult SyncFile(const std::string& path);
+TFileResult SyncFolder(const std::string& path);
+
+// True when both files exist and hold the same bytes.
+bool SameContents(const std::string& first, const std::string& second);
 
 // Size in bytes of an existing file, or nothing.
 std::optional<std::uint64_t> FileSize(const std::string& path);

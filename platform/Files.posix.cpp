@@ -13,14 +13,29 @@
 namespace platform {
 namespace {
 
-std::string SystemReason(int error) { return std::strerror(error); }
+TFileFailureKind KindOf(int error) {
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT: return TFileFailureKind::NoSpace;
+    case EROFS: return TFileFailureKind::ReadOnly;
+    case EACCES:
+    case EPERM: return TFileFailureKind::AccessDenied;
+    case EBUSY:
+    case ETXTBSY:
+    case EWOULDBLOCK: return TFileFailureKind::InUse;
+    case ENOENT: return TFileFailureKind::NotFound;
+    default: return TFileFailureKind::Other;
+  }
+}
 
-std::optional<std::string> WriteAll(int fd, const char* data, size_t size) {
+TFileFailure Failure(int error) { return TFileFailure{KindOf(error), std::strerror(error)}; }
+
+TFileResult WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
     ssize_t written = ::write(fd, data, size);
     if (written < 0) {
       if (errno == EINTR) continue;
-      return SystemReason(errno);
+      return Failure(errno);
     }
     data += written;
     size -= static_cast<size_t>(written);
@@ -28,17 +43,52 @@ std::optional<std::string> WriteAll(int fd, const char* data, size_t size) {
   return std::nullopt;
 }
 
-std::optional<std::string> CopyContents(int from, int to) {
-  char buffer[1 << 16];
-  for (;;) {
-    ssize_t got = ::read(from, buffer, sizeof buffer);
+// Reads up to size bytes, fewer only at the end of the file; -1 on failure.
+ssize_t ReadFull(int fd, char* buffer, size_t size) {
+  size_t total = 0;
+  while (total < size) {
+    ssize_t got = ::read(fd, buffer + total, size - total);
     if (got < 0) {
       if (errno == EINTR) continue;
-      return SystemReason(errno);
+      return -1;
     }
+    if (got == 0) break;
+    total += static_cast<size_t>(got);
+  }
+  return static_cast<ssize_t>(total);
+}
+
+TFileResult CopyContents(int from, int to) {
+  char buffer[1 << 16];
+  for (;;) {
+    ssize_t got = ReadFull(from, buffer, sizeof buffer);
+    if (got < 0) return Failure(errno);
     if (got == 0) return std::nullopt;
     if (auto failure = WriteAll(to, buffer, static_cast<size_t>(got))) return failure;
   }
+}
+
+// The umask does not apply: the copy gets exactly the source's bits. Owner
+// and group follow where this process may set them (as root, or its own).
+TFileResult TakeOverAttributes(int fd, const struct stat& source) {
+  if (::fchmod(fd, source.st_mode & 07777) != 0) return Failure(errno);
+  if (::fchown(fd, source.st_uid, source.st_gid) != 0 && errno != EPERM) return Failure(errno);
+  return std::nullopt;
+}
+
+// Writes the temporary file completely and durably, then renames it.
+TFileResult FinishTemporary(UniqueFd& file, const std::string& temporary, const std::string& target) {
+  if (::fsync(file.Get()) != 0) return Failure(errno);
+  if (file.Close() != 0) return Failure(errno);
+  if (::rename(temporary.c_str(), target.c_str()) != 0) return Failure(errno);
+  return SyncFolder(FolderOf(target));
+}
+
+TFileResult SyncDescriptorOf(const std::string& path, int flags) {
+  UniqueFd file(::open(path.c_str(), flags | O_CLOEXEC));
+  if (!file) return Failure(errno);
+  if (::fsync(file.Get()) != 0) return Failure(errno);
+  return std::nullopt;
 }
 
 }  // namespace
@@ -48,27 +98,77 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
-std::optional<std::string> DeleteFile(const std::string& path) {
-  if (::unlink(path.c_str()) != 0) return SystemReason(errno);
+TFileResult DeleteFile(const std::string& path) {
+  if (::unlink(path.c_str()) != 0) return Failure(errno);
   return std::nullopt;
 }
 
-std::optional<std::string> CopyFile(const std::string& source, const std::string& target) {
-  UniqueFd from(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!from) return SystemReason(errno);
-  struct stat info {};
-  if (::fstat(from.Get(), &info) != 0) return SystemReason(errno);
-  if (S_ISDIR(info.st_mode)) return SystemReason(EISDIR);
+TFileResult RenameFile(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return Failure(errno);
+  return SyncFolder(FolderOf(to));
+}
 
-  const std::string temporary = target + ".copying";
-  UniqueFd to(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, info.st_mode & 07777));
-  if (!to) return SystemReason(errno);
-  auto failure = CopyContents(from.Get(), to.Get());
-  if (!failure && ::fsync(to.Get()) != 0) failure = SystemReason(errno);
-  if (!failure && to.Close() != 0) failure = SystemReason(errno);
-  if (!failure && ::rename(temporary.c_str(), target.c_str()) != 0) failure = SystemReason(errno);
-  if (failure) ::unlink(temporary.c_str());
+std::string CopyTemporaryName(const std::string& target) { return target + ".copying"; }
+
+TFileResult CopyFile(const std::string& source, const std::string& target) {
+  UniqueFd from(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!from) return Failure(errno);
+  struct stat info {};
+  if (::fstat(from.Get(), &info) != 0) return Failure(errno);
+  if (S_ISDIR(info.st_mode)) return Failure(EISDIR);
+
+  const std::string temporary = CopyTemporaryName(target);
+  UniqueFd to(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  if (!to) return Failure(errno);
+  auto failure = TakeOverAttributes(to.Get(), info);
+  if (!failure) failure = CopyContents(from.Get(), to.Get());
+  if (!failure) failure = FinishTemporary(to, temporary, target);
+  if (failure && FileExists(temporary)) ::unlink(temporary.c_str());
   return failure;
+}
+
+TFileResult WriteFileDurably(const std::string& path, const std::string& content) {
+  const std::string temporary = CopyTemporaryName(path);
+  UniqueFd file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  if (!file) return Failure(errno);
+  auto failure = WriteAll(file.Get(), content.data(), content.size());
+  if (!failure) failure = FinishTemporary(file, temporary, path);
+  if (failure && FileExists(temporary)) ::unlink(temporary.c_str());
+  return failure;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file) return std::nullopt;
+  std::string content;
+  char buffer[1 << 14];
+  for (;;) {
+    ssize_t got = ReadFull(file.Get(), buffer, sizeof buffer);
+    if (got < 0) return std::nullopt;
+    if (got == 0) return content;
+    content.append(buffer, static_cast<size_t>(got));
+  }
+}
+
+TFileResult SyncFile(const std::string& path) { return SyncDescriptorOf(path, O_RDONLY); }
+
+TFileResult SyncFolder(const std::string& path) {
+  return SyncDescriptorOf(path.empty() ? std::string(".") : path, O_RDONLY | O_DIRECTORY);
+}
+
+bool SameContents(const std::string& first, const std::string& second) {
+  UniqueFd a(::open(first.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd b(::open(second.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!a || !b) return false;
+  static constexpr size_t Block = 1 << 16;
+  std::string left(Block, '\0'), right(Block, '\0');
+  for (;;) {
+    ssize_t gotA = ReadFull(a.Get(), left.data(), Block);
+    ssize_t gotB = ReadFull(b.Get(), right.data(), Block);
+    if (gotA < 0 || gotB < 0 || gotA != gotB) return false;
+    if (gotA == 0) return true;
+    if (std::memcmp(left.data(), right.data(), static_cast<size_t>(gotA)) != 0) return false;
+  }
 }
 
 std::optional<std::uint64_t> FileSize(const std::string& path) {

@@ -27,6 +27,9 @@ class Pipe {
   // Reads at most size bytes; blocks until data arrives. Returns the number
   // of bytes read, 0 at the end of the pipe, or -1 on failure.
   long Read(char* buffer, std::size_t size);
+  // True when a read would not block (data, the end, or a failure to report);
+  // false when the time ran out first.
+  bool WaitReadable(int milliseconds);
   void CloseWriteEnd();
   void CloseReadEnd();
   int WriteEnd() const { return FWriteEnd; }
@@ -45,7 +48,7 @@ std::uint32_t LastError();
 class ChildProcess {
  public:
   // Starts arguments[0] with the given arguments, standard output and
-  // standard error on outputFd, standard input and environment inherited,
+  // standard error on outputFd, standard input empty, environment inherited,
   // in workingFolder when it is not empty. An argument[0] without "/" is
   // looked up on PATH. Nothing when the program cannot be started.
   static std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& arguments, int outputFd,

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -31,8 +32,10 @@ class SpawnActions {
   SpawnActions(const SpawnActions&) = delete;
   SpawnActions& operator=(const SpawnActions&) = delete;
 
+  // The child never waits on our standard input: it reads an empty one.
   bool RedirectOutput(int outputFd) {
-    return FReady && ::posix_spawn_file_actions_adddup2(&FActions, outputFd, STDOUT_FILENO) == 0 &&
+    return FReady &&
+           ::posix_spawn_file_actions_addopen(&FActions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) == 0 && ::posix_spawn_file_actions_adddup2(&FActions, outputFd, STDOUT_FILENO) == 0 &&
            ::posix_spawn_file_actions_adddup2(&FActions, outputFd, STDERR_FILENO) == 0;
   }
   bool ChangeFolder(const std::string& folder) {
@@ -67,6 +70,15 @@ long Pipe::Read(char* buffer, std::size_t size) {
   for (;;) {
     ssize_t got = ::read(FReadEnd, buffer, size);
     if (got >= 0 || errno != EINTR) return static_cast<long>(got);
+  }
+}
+
+bool Pipe::WaitReadable(int milliseconds) {
+  pollfd entry{FReadEnd, POLLIN, 0};
+  for (;;) {
+    int ready = ::poll(&entry, 1, milliseconds);
+    if (ready >= 0) return ready > 0;
+    if (errno != EINTR) return true;  // let the read report the failure
   }
 }
 

@@ -2,25 +2,38 @@
 
 #include <cstdint>
 
-#include "platform/Files.h"
 #include "repair/RepairTexts.h"
 
 namespace {
 
 std::uint64_t SizeOrZero(const std::string& path) { return platform::FileSize(path).value_or(0); }
 
-// Room for the safety copy and the backup, less what deleting the old ones frees.
+std::uint64_t Less(std::uint64_t wanted, std::uint64_t reclaimed) { return wanted > reclaimed ? wanted - reclaimed : 0; }
+
+// Two moments need room: the safety copy, once the old one is gone; and the
+// backup beside it, once the old backup is gone too. The restore and a
+// copy-back take the place of the deleted database, so they fit as well.
 std::optional<std::string> CheckDiskSpace(const TInstallPaths& paths) {
-  const std::uint64_t database = SizeOrZero(paths.Database);
-  const std::uint64_t reclaimed = SizeOrZero(paths.SafetyCopy) + SizeOrZero(paths.Backup);
-  const std::uint64_t wanted = 2 * database;
-  const std::uint64_t needed = wanted > reclaimed ? wanted - reclaimed : 0;
   const auto available = platform::FreeDiskSpace(paths.DataFolder);
-  if (!available || *available >= needed) return std::nullopt;
-  return texts::NotEnoughDiskSpace(needed, *available);
+  if (!available) return std::nullopt;
+  const std::uint64_t database = SizeOrZero(paths.Database);
+  const std::uint64_t oldSafetyCopy = SizeOrZero(paths.SafetyCopy);
+  const std::uint64_t oldBackup = SizeOrZero(paths.Backup);
+  const std::uint64_t forSafetyCopy = Less(database, oldSafetyCopy);
+  const std::uint64_t forBoth = Less(2 * database, oldSafetyCopy + oldBackup);
+  if (*available < forSafetyCopy) return texts::NotEnoughDiskSpace(forSafetyCopy, *available);
+  if (*available < forBoth) return texts::NotEnoughDiskSpace(forBoth, *available);
+  return std::nullopt;
 }
 
 }  // namespace
+
+void RemoveCopyLeftovers(const TInstallPaths& paths) {
+  for (const auto& target : {paths.Database, paths.SafetyCopy, paths.RepairMarker}) {
+    const std::string leftover = platform::CopyTemporaryName(target);
+    if (platform::FileExists(leftover)) platform::DeleteFile(leftover);
+  }
+}
 
 std::optional<std::string> CheckRepairCanStart(const TInstallPaths& paths) {
   if (platform::IsFileInUse(paths.Database)) return texts::DatabaseInUse(paths.Database);
@@ -28,8 +41,11 @@ std::optional<std::string> CheckRepairCanStart(const TInstallPaths& paths) {
 }
 
 std::optional<std::string> TakeSafetyCopy(const TInstallPaths& paths) {
-  if (platform::FileExists(paths.SafetyCopy)) platform::DeleteFile(paths.SafetyCopy);
-  if (auto reason = platform::CopyFile(paths.Database, paths.SafetyCopy)) return texts::SafetyCopyFailed(*reason);
+  if (platform::FileExists(paths.SafetyCopy)) {
+    if (auto failure = platform::DeleteFile(paths.SafetyCopy)) return texts::SafetyCopyFailed(texts::Reason(*failure));
+  }
+  if (auto failure = platform::CopyFile(paths.Database, paths.SafetyCopy))
+    return texts::SafetyCopyFailed(texts::Reason(*failure));
   const std::uint64_t expected = SizeOrZero(paths.Database);
   const auto copied = platform::FileSize(paths.SafetyCopy);
   if (!copied) return texts::SafetyCopyFailed("không thấy file " + paths.SafetyCopy);
@@ -37,8 +53,15 @@ std::optional<std::string> TakeSafetyCopy(const TInstallPaths& paths) {
   return std::nullopt;
 }
 
-std::optional<std::string> RestoreSafetyCopy(const TInstallPaths& paths) {
-  if (auto reason = platform::CopyFile(paths.SafetyCopy, paths.Database))
-    return texts::CopyBackFailed(paths.SafetyCopy, *reason);
-  return std::nullopt;
+bool SafetyCopyIsComplete(const TInstallPaths& paths, std::uint64_t safetyCopySize) {
+  return platform::FileSize(paths.SafetyCopy) == safetyCopySize;
+}
+
+platform::TFileResult PutSafetyCopyInPlace(const TInstallPaths& paths, std::uint64_t safetyCopySize) {
+  if (!SafetyCopyIsComplete(paths, safetyCopySize))
+    return platform::TFileFailure{platform::TFileFailureKind::Other, "bản sao an toàn không còn hoặc không đầy đủ"};
+  if (platform::FileExists(paths.Database)) {
+    if (auto failure = platform::DeleteFile(paths.Database)) return failure;
+  }
+  return platform::CopyFile(paths.SafetyCopy, paths.Database);
 }

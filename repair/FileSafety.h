@@ -1,18 +1,30 @@
-// The checks that stand between the operator's request and the first change
-// to the database: nothing is copied or changed unless they pass.
+// The file rules that keep the original database safe: the checks before the
+// first change, the safety copy, and putting it back.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
+#include "platform/Files.h"
 #include "repair/InstallPaths.h"
 
-// Why the repair cannot start (an operator-facing text), or nothing.
+// Removes what an interrupted copy left behind (never a complete file).
+void RemoveCopyLeftovers(const TInstallPaths& paths);
+
+// Why the repair cannot start (an operator-facing text), or nothing. Nothing
+// is deleted or changed by the check.
 std::optional<std::string> CheckRepairCanStart(const TInstallPaths& paths);
 
-// Deletes an old safety copy and takes a new one. Why no sound safety copy
-// exists afterwards, or nothing.
+// Deletes an old safety copy and takes a new one, complete and on stable
+// storage. Why no sound safety copy exists afterwards, or nothing.
 std::optional<std::string> TakeSafetyCopy(const TInstallPaths& paths);
 
-// Copies the safety copy over the database. Why that failed, or nothing.
-std::optional<std::string> RestoreSafetyCopy(const TInstallPaths& paths);
+// Puts the safety copy in place of the database. The database file, whatever
+// is left of it, goes first so that the copy fits where the check said it
+// would; the safety copy stays. Nothing is touched unless the safety copy
+// still has the size it had when it was taken.
+platform::TFileResult PutSafetyCopyInPlace(const TInstallPaths& paths, std::uint64_t safetyCopySize);
+
+// True when the safety copy exists with the given size.
+bool SafetyCopyIsComplete(const TInstallPaths& paths, std::uint64_t safetyCopySize);

@@ -26,6 +26,7 @@ TInstallPaths TInstallPaths::FromFolderText(const std::string& folderText) {
   paths.Database = paths.Root + "DATA" + Sep + "VYR.FDB";
   paths.SafetyCopy = paths.Root + "DATA" + Sep + "VYR_LUU.FDB";
   paths.Backup = paths.Root + "DATA" + Sep + "VYRBK.FBK";
+  paths.RepairMarker = paths.Root + "DATA" + Sep + "VYR_DANGSUA.TXT";
   paths.GfixPreferred = paths.Root + "fb" + Sep + "bin" + Sep + "gfix";
   paths.GfixFallback = paths.Root + "gfix";
   paths.GbakPreferred = paths.Root + "fb" + Sep + "bin" + Sep + "gbak";

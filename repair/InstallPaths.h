@@ -13,6 +13,7 @@ struct TInstallPaths {
   std::string Database;
   std::string SafetyCopy;
   std::string Backup;
+  std::string RepairMarker;  // present while a repair may have changed the database
   std::string GfixPreferred;
   std::string GfixFallback;
   std::string GbakPreferred;

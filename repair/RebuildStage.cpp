@@ -18,11 +18,17 @@ void TRebuildStage::Run(const TInstallPaths& paths) {
   // The engine's restore checks that the new database is online; a script
   // error or a missing file means the rebuild must not count as done.
   if (FEngine.LastScriptFailed() || !platform::FileExists(paths.Database)) throw Exception(texts::RepairFailed);
-  FHost.ShowMessage(texts::RepairDone);
+  if (auto failure = platform::SyncFile(paths.Database))
+    throw Exception(texts::FlushFailed(paths.Database, texts::Reason(*failure)));
 }
 
+// The database is deleted only after gbak has ended well and left a backup.
 void TRebuildStage::Backup(const TInstallPaths& paths) {
   FHost.ProcessEvents();
-  RunConsoleTool(GbakBackupCommand(paths), [this](const std::string& line) { FHost.AddLog(line); }, false, nullptr, "");
+  const std::uint32_t exitCode = RunConsoleTool(
+      GbakBackupCommand(paths), [this](const std::string& line) { FHost.AddLog(line); }, false, nullptr, "",
+      [this] { FHost.ProcessEvents(); });
   FHost.ProcessEvents();
+  if (exitCode != 0) throw Exception(texts::BackupFailed(exitCode));
+  if (platform::FileSize(paths.Backup).value_or(0) == 0) throw Exception(texts::BackupMissing(paths.Backup));
 }

@@ -1,5 +1,5 @@
 // The last stage: back the database up with gbak, delete it, restore it from
-// the backup through the script engine, and say that the repair is done.
+// the backup through the script engine.
 #pragma once
 
 #include <string>
@@ -16,8 +16,10 @@ class TRebuildStage : public TRepairStage {
   TRebuildStage(TRepairHost& host, TScriptEngineComponent& engine, std::string programFolder)
       : FHost(host), FEngine(engine), FProgramFolder(std::move(programFolder)) {}
 
-  // Raises an error with "Có lỗi khi sửa dữ liệu!" when the rebuild left no
-  // sound database: a script error, no file, or the engine's online check.
+  // Raises an error when gbak did not end well (the database is then not
+  // deleted), and "Có lỗi khi sửa dữ liệu!" when the rebuild left no sound
+  // database: a script error, no file, or the engine's online check. The
+  // restored database is on stable storage when it returns.
   void Run(const TInstallPaths& paths) override;
 
  private:

@@ -4,27 +4,57 @@
 
 #include "platform/Files.h"
 #include "repair/FileSafety.h"
+#include "repair/InterruptedRepair.h"
+#include "repair/RepairMarker.h"
 #include "repair/RepairTexts.h"
 #include "repair/ToolCommands.h"
 #include "tools/ConsoleTool.h"
 
 void TRepairProcedure::Run(const std::string& folderText) {
   const TInstallPaths paths = TInstallPaths::FromFolderText(folderText);
+  RemoveCopyLeftovers(paths);
+  if (auto marker = ReadRepairMarker(paths)) {
+    UndoInterruptedRepair(FHost, paths, *marker);
+    return;
+  }
+  if (!Prepare(paths)) return;
+
+  bool failed = false;
+  bool originalInPlace = false;
+  if (auto error = RunGuardedSteps(paths)) {
+    FHost.AddLog(*error);
+    failed = true;
+    originalInPlace = PutSafetyCopyBack(paths);
+  }
+  if (!platform::FileExists(paths.Database)) {
+    FHost.AddLog(texts::RepairFailed);
+    failed = true;
+    originalInPlace = PutSafetyCopyBack(paths);
+  }
+  Conclude(paths, failed, originalInPlace);
+}
+
+// The checks, the safety copy and the marker: nothing of the database is
+// changed unless all of them succeed.
+bool TRepairProcedure::Prepare(const TInstallPaths& paths) {
   if (!platform::FileExists(paths.Database)) {
     Refuse(texts::DatabaseMissing(paths.Database));
-    return;
+    return false;
   }
   if (auto reason = CheckRepairCanStart(paths)) {
     Refuse(*reason);
-    return;
+    return false;
   }
   if (auto reason = TakeSafetyCopy(paths)) {
-    FHost.AddLog(*reason);
-    FHost.ShowMessage(*reason);
-    return;
+    Stop(*reason);
+    return false;
   }
-  RunGuardedSteps(paths);
-  FinalCheck(paths);
+  FSafetyCopySize = platform::FileSize(paths.SafetyCopy).value_or(0);
+  if (auto failure = WriteRepairMarker(paths, FSafetyCopySize)) {
+    Stop(texts::MarkerNotWritten(paths.RepairMarker, texts::Reason(*failure)));
+    return false;
+  }
+  return true;
 }
 
 void TRepairProcedure::Refuse(const std::string& message) {
@@ -32,24 +62,23 @@ void TRepairProcedure::Refuse(const std::string& message) {
   FHost.FocusFolderBox();
 }
 
-void TRepairProcedure::RunGuardedSteps(const TInstallPaths& paths) {
+void TRepairProcedure::Stop(const std::string& message) {
+  FHost.AddLog(message);
+  FHost.ShowMessage(message);
+}
+
+// The error text of the step that failed, or nothing.
+std::optional<std::string> TRepairProcedure::RunGuardedSteps(const TInstallPaths& paths) {
   try {
     RunGfixPasses(paths);
     if (FDataRepair != nullptr) FDataRepair->Run(paths);
     if (FRebuild != nullptr) FRebuild->Run(paths);
+    return std::nullopt;
   } catch (const std::exception& error) {
-    Recover(paths, error.what());
+    return std::string(error.what());
   } catch (...) {
-    Recover(paths, texts::UnknownError());
+    return texts::UnknownError();
   }
-}
-
-// The operator always learns how a run ended: the database is the safety
-// copy again, and a box says that the repair failed.
-void TRepairProcedure::Recover(const TInstallPaths& paths, const std::string& errorText) {
-  FHost.AddLog(errorText);
-  PutSafetyCopyBack(paths);
-  FHost.ShowMessage(texts::RepairFailed);
 }
 
 void TRepairProcedure::RunGfixPasses(const TInstallPaths& paths) {
@@ -59,15 +88,36 @@ void TRepairProcedure::RunGfixPasses(const TInstallPaths& paths) {
 
 void TRepairProcedure::RunTool(const std::string& commandLine) {
   FHost.ProcessEvents();
-  RunConsoleTool(commandLine, [this](const std::string& line) { FHost.AddLog(line); }, false, nullptr, "");
+  RunConsoleTool(
+      commandLine, [this](const std::string& line) { FHost.AddLog(line); }, false, nullptr, "",
+      [this] { FHost.ProcessEvents(); });
 }
 
-void TRepairProcedure::PutSafetyCopyBack(const TInstallPaths& paths) {
-  if (auto failure = RestoreSafetyCopy(paths)) FHost.AddLog(*failure);
+bool TRepairProcedure::PutSafetyCopyBack(const TInstallPaths& paths) {
+  auto failure = PutSafetyCopyInPlace(paths, FSafetyCopySize);
+  if (failure) FHost.AddLog(texts::CopyBackFailed(paths.SafetyCopy, texts::Reason(*failure)));
+  return !failure;
 }
 
-void TRepairProcedure::FinalCheck(const TInstallPaths& paths) {
-  if (platform::FileExists(paths.Database)) return;
-  FHost.AddLog(texts::RepairFailed);
-  PutSafetyCopyBack(paths);
+// The last words of a run come after its last log line. The marker goes only
+// when the database is sound: repaired, or the original again.
+void TRepairProcedure::Conclude(const TInstallPaths& paths, bool failed, bool originalInPlace) {
+  if (!failed) {
+    EndRepair(paths);
+    if (FRebuild != nullptr) FHost.ShowMessage(texts::RepairDone);
+    return;
+  }
+  if (originalInPlace) {
+    EndRepair(paths);
+    FHost.AddLog(texts::DatabaseIsAsBefore(paths.SafetyCopy));
+    FHost.ShowMessage(texts::RepairFailedBox(texts::DatabaseIsAsBefore(paths.SafetyCopy)));
+    return;
+  }
+  FHost.AddLog(texts::OriginalIsInSafetyCopy(paths.SafetyCopy));
+  FHost.ShowMessage(texts::RepairFailedBox(texts::OriginalIsInSafetyCopy(paths.SafetyCopy)));
+}
+
+void TRepairProcedure::EndRepair(const TInstallPaths& paths) {
+  if (auto failure = RemoveRepairMarker(paths))
+    FHost.AddLog(texts::MarkerNotRemoved(paths.RepairMarker, texts::Reason(*failure)));
 }

@@ -1,8 +1,13 @@
 // The whole repair run by one press of Accept: safety copy, the two gfix
 // passes, the data repair and rebuild stages, the guard that puts the safety
-// copy back when a step fails, and the final check.
+// copy back when a step fails, and the final check. A marker file stands
+// beside the database from the moment the safety copy is complete until the
+// database is sound again, so a run after an interruption puts the original
+// back first.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "repair/InstallPaths.h"
@@ -18,15 +23,18 @@ class TRepairProcedure {
   void Run(const std::string& folderText);
 
  private:
+  bool Prepare(const TInstallPaths& paths);
   void Refuse(const std::string& message);
-  void RunGuardedSteps(const TInstallPaths& paths);
+  void Stop(const std::string& message);
+  std::optional<std::string> RunGuardedSteps(const TInstallPaths& paths);
   void RunGfixPasses(const TInstallPaths& paths);
   void RunTool(const std::string& commandLine);
-  void Recover(const TInstallPaths& paths, const std::string& errorText);
-  void PutSafetyCopyBack(const TInstallPaths& paths);
-  void FinalCheck(const TInstallPaths& paths);
+  bool PutSafetyCopyBack(const TInstallPaths& paths);
+  void Conclude(const TInstallPaths& paths, bool failed, bool originalInPlace);
+  void EndRepair(const TInstallPaths& paths);
 
   TRepairHost& FHost;
   TRepairStage* FDataRepair;
   TRepairStage* FRebuild;
+  std::uint64_t FSafetyCopySize = 0;
 };

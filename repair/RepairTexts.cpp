@@ -5,9 +5,9 @@
 namespace texts {
 namespace {
 
-std::string Megabytes(std::uint64_t bytes) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1024.0 * 1024.0));
+std::string Megabytes(std::uint64_t bytes, int decimals) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%.*f MB", decimals, static_cast<double>(bytes) / (1024.0 * 1024.0));
   return text;
 }
 
@@ -21,9 +21,19 @@ std::string DatabaseInUse(const std::string& databasePath) {
          "Hãy đóng chương trình đó trước rồi sửa lại.";
 }
 
+// Two figures that differ are never shown alike: more decimals, or bytes.
 std::string NotEnoughDiskSpace(std::uint64_t needed, std::uint64_t available) {
-  return "Không đủ chỗ trống trên đĩa để sửa dữ liệu: cần " + Megabytes(needed) + ", còn trống " +
-         Megabytes(available) + ".";
+  std::string neededText, availableText;
+  for (int decimals = 1; decimals <= 3; ++decimals) {
+    neededText = Megabytes(needed, decimals);
+    availableText = Megabytes(available, decimals);
+    if (neededText != availableText) break;
+  }
+  if (neededText == availableText && needed != available) {
+    neededText = std::to_string(needed) + " byte";
+    availableText = std::to_string(available) + " byte";
+  }
+  return "Không đủ chỗ trống trên đĩa để sửa dữ liệu: cần " + neededText + ", còn trống " + availableText + ".";
 }
 
 std::string SafetyCopyFailed(const std::string& reason) { return "Không tạo được bản sao an toàn: " + reason; }
@@ -38,5 +48,69 @@ std::string CopyBackFailed(const std::string& safetyCopyPath, const std::string&
 }
 
 std::string UnknownError() { return "Lỗi không xác định"; }
+
+std::string Reason(const platform::TFileFailure& failure) {
+  switch (failure.Kind) {
+    case platform::TFileFailureKind::NoSpace: return "đĩa đã hết chỗ trống";
+    case platform::TFileFailureKind::ReadOnly: return "đĩa chỉ cho phép đọc, không ghi được";
+    case platform::TFileFailureKind::AccessDenied: return "không có quyền ghi hoặc đọc file";
+    case platform::TFileFailureKind::InUse: return "file đang được một chương trình khác dùng";
+    case platform::TFileFailureKind::NotFound: return "không tìm thấy file";
+    case platform::TFileFailureKind::Other: break;
+  }
+  return failure.Text;
+}
+
+std::string DatabaseIsAsBefore(const std::string& safetyCopyPath) {
+  return "Cơ sở dữ liệu đã được trả lại như trước khi sửa (chép từ bản sao an toàn " + safetyCopyPath + ").";
+}
+
+std::string OriginalIsInSafetyCopy(const std::string& safetyCopyPath) {
+  return "Dữ liệu gốc vẫn còn nguyên trong bản sao an toàn " + safetyCopyPath +
+         ". Đừng xóa file này. Hãy khắc phục lỗi trên rồi bấm Chấp nhận lại: chương trình sẽ tự trả lại cơ sở dữ liệu.";
+}
+
+std::string RepairFailedBox(const std::string& state) { return RepairFailed + "\r" + state; }
+
+std::string MarkerNotWritten(const std::string& markerPath, const std::string& reason) {
+  return "Không ghi được file đánh dấu " + markerPath + ": " + reason + ". Cơ sở dữ liệu chưa bị thay đổi.";
+}
+
+std::string MarkerNotRemoved(const std::string& markerPath, const std::string& reason) {
+  return "Không xóa được file đánh dấu " + markerPath + ": " + reason +
+         ". Hãy xóa nó bằng tay trước khi chạy lại, nếu không lần sau chương trình sẽ trả lại bản gốc.";
+}
+
+std::string BackupFailed(std::uint32_t exitCode) {
+  return "gbak không sao lưu được cơ sở dữ liệu (mã kết thúc " + std::to_string(exitCode) +
+         "); cơ sở dữ liệu không bị xóa.";
+}
+
+std::string BackupMissing(const std::string& backupPath) {
+  return "gbak không tạo ra file sao lưu " + backupPath + "; cơ sở dữ liệu không bị xóa.";
+}
+
+std::string FlushFailed(const std::string& path, const std::string& reason) {
+  return "Không ghi được " + path + " xuống đĩa: " + reason;
+}
+
+std::string BrokenDatabaseKeptAside(const std::string& asidePath) {
+  return "File cơ sở dữ liệu dở dang của lần sửa đó được giữ lại với tên " + asidePath + ".";
+}
+
+std::string InterruptedRepairUndone(const std::string& safetyCopyPath) {
+  return "Cơ sở dữ liệu đã được trả lại như trước lần sửa bị ngắt (chép từ bản sao an toàn " + safetyCopyPath +
+         "). Bấm Chấp nhận để sửa lại.";
+}
+
+std::string InterruptedRepairNotUndone(const std::string& safetyCopyPath, const std::string& reason) {
+  return "Chưa trả lại được cơ sở dữ liệu: " + reason + ". " + OriginalIsInSafetyCopy(safetyCopyPath);
+}
+
+std::string SafetyCopyOfInterruptedRepairMissing(const std::string& safetyCopyPath, const std::string& markerPath) {
+  return "Không thấy bản sao an toàn đầy đủ " + safetyCopyPath +
+         " của lần sửa đó, nên chương trình không thay đổi gì. Hãy kiểm tra cơ sở dữ liệu trong VYR; "
+         "nếu nó dùng được, xóa file " + markerPath + " rồi sửa lại.";
+}
 
 }  // namespace texts

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Files.h"
+
 namespace texts {
 
 inline const std::string DatabaseUser = "SYSDBA";
@@ -19,5 +21,28 @@ std::string SafetyCopyFailed(const std::string& reason);
 std::string SafetyCopyIncomplete(std::uint64_t copied, std::uint64_t expected);
 std::string CopyBackFailed(const std::string& safetyCopyPath, const std::string& reason);
 std::string UnknownError();
+
+// A file operation's failure in the operator's words where it is a common one.
+std::string Reason(const platform::TFileFailure& failure);
+
+// The state the database is left in after a failed repair.
+std::string DatabaseIsAsBefore(const std::string& safetyCopyPath);
+std::string OriginalIsInSafetyCopy(const std::string& safetyCopyPath);
+// The box after a failed repair: the failure and the state.
+std::string RepairFailedBox(const std::string& state);
+
+std::string MarkerNotWritten(const std::string& markerPath, const std::string& reason);
+std::string MarkerNotRemoved(const std::string& markerPath, const std::string& reason);
+std::string BackupFailed(std::uint32_t exitCode);
+std::string BackupMissing(const std::string& backupPath);
+std::string FlushFailed(const std::string& path, const std::string& reason);
+
+// A rerun after an interrupted repair.
+inline const std::string InterruptedRepairFound =
+    "Lần sửa dữ liệu trước đã bị ngắt giữa chừng (máy tắt hoặc chương trình bị đóng).";
+std::string BrokenDatabaseKeptAside(const std::string& asidePath);
+std::string InterruptedRepairUndone(const std::string& safetyCopyPath);
+std::string InterruptedRepairNotUndone(const std::string& safetyCopyPath, const std::string& reason);
+std::string SafetyCopyOfInterruptedRepairMissing(const std::string& safetyCopyPath, const std::string& markerPath);
 
 }  // namespace texts

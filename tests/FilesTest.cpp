@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -32,13 +33,63 @@ TEST(Files, FailedCopyLeavesTheTargetAndNoTemporaryFile) {
   WriteTextFile(folder / "target", "original");
   auto reason = platform::CopyFile(folder / "missing", folder / "target");
   ASSERT_TRUE(reason);
-  EXPECT_FALSE(reason->empty());
+  EXPECT_EQ(reason->Kind, platform::TFileFailureKind::NotFound);
+  EXPECT_FALSE(reason->Text.empty());
   EXPECT_EQ(ReadFileBytes(folder / "target"), "original");
 
   WriteTextFile(folder / "source", "data");
   MakeFolders(folder / "dir");
   EXPECT_TRUE(platform::CopyFile(folder / "source", folder / "dir"));
   EXPECT_FALSE(platform::FileExists(folder / "dir.copying"));
+}
+
+TEST(Files, CopyKeepsPermissionBitsOwnerAndGroupWhateverTheUmask) {
+  TTestFolder folder;
+  WriteTextFile(folder / "VYR.FDB", "database");
+  ASSERT_EQ(::chmod((folder / "VYR.FDB").c_str(), 0660), 0);
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown((folder / "VYR.FDB").c_str(), 4242, 4343), 0);
+  }
+  const mode_t previous = ::umask(027);
+  auto failure = platform::CopyFile(folder / "VYR.FDB", folder / "VYR_LUU.FDB");
+  ::umask(previous);
+  ASSERT_FALSE(failure) << failure->Text;
+  struct stat copy {};
+  ASSERT_EQ(::stat((folder / "VYR_LUU.FDB").c_str(), &copy), 0);
+  EXPECT_EQ(copy.st_mode & 07777, 0660u);
+  if (root) {
+    EXPECT_EQ(copy.st_uid, 4242u);
+    EXPECT_EQ(copy.st_gid, 4343u);
+  }
+}
+
+TEST(Files, SameContentsComparesEveryByte) {
+  TTestFolder folder;
+  std::string bytes(200000, 'a');
+  WriteTextFile(folder / "a", bytes);
+  WriteTextFile(folder / "b", bytes);
+  EXPECT_TRUE(platform::SameContents(folder / "a", folder / "b"));
+  bytes[199999] = 'b';
+  WriteTextFile(folder / "b", bytes);
+  EXPECT_FALSE(platform::SameContents(folder / "a", folder / "b"));
+  WriteTextFile(folder / "b", bytes.substr(0, 1000));
+  EXPECT_FALSE(platform::SameContents(folder / "a", folder / "b"));
+  EXPECT_FALSE(platform::SameContents(folder / "a", folder / "missing"));
+}
+
+TEST(Files, DurableWritesAndRenamesLeaveNoTemporaryFile) {
+  TTestFolder folder;
+  ASSERT_FALSE(platform::WriteFileDurably(folder / "marker", "first"));
+  ASSERT_FALSE(platform::WriteFileDurably(folder / "marker", "second"));
+  EXPECT_EQ(platform::ReadWholeFile(folder / "marker"), std::optional<std::string>("second"));
+  EXPECT_FALSE(platform::FileExists(platform::CopyTemporaryName(folder / "marker")));
+  ASSERT_FALSE(platform::RenameFile(folder / "marker", folder / "kept"));
+  EXPECT_EQ(ReadFileBytes(folder / "kept"), "second");
+  EXPECT_FALSE(platform::ReadWholeFile(folder / "marker"));
+  EXPECT_FALSE(platform::SyncFile(folder / "kept"));
+  EXPECT_FALSE(platform::SyncFolder(folder.Path()));
+  EXPECT_TRUE(platform::SyncFile(folder / "marker"));
 }
 
 TEST(Files, DeleteReportsWhatWentWrong) {

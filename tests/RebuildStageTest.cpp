@@ -58,20 +58,21 @@ TEST(RebuildStage, APreviousBackupIsNeverRestored) {
   const std::string original = ReadFileBytes(run.paths.Database);
   run.Repair();
   EXPECT_FALSE(platform::FileExists(run.paths.Backup));
-  EXPECT_EQ(run.host.Messages, Lines{texts::RepairFailed});
-  ASSERT_GE(run.host.Log.size(), 2u);
-  EXPECT_EQ(run.host.Log.front().rfind("Lỗi: ", 0), 0u);
-  EXPECT_EQ(run.host.Log.back(), texts::RepairFailed);
+  EXPECT_EQ(run.host.Messages, Lines{texts::RepairFailedBox(texts::DatabaseIsAsBefore(run.paths.SafetyCopy))});
+  EXPECT_EQ(run.host.Log, (Lines{texts::BackupFailed(0xFFFFFFFF), texts::DatabaseIsAsBefore(run.paths.SafetyCopy)}));
   EXPECT_EQ(ReadFileBytes(run.paths.Database), original);
+  EXPECT_TRUE(run.progress.empty());  // no restore was tried
 }
 
 TEST(RebuildStage, AFailedBackupEndsWithTheSafetyCopyAndNoDoneBox) {
   TRebuildRun run;
   WriteTextFile(run.paths.Database, std::string(16384, 'z'));  // gbak cannot read it
   run.Repair();
-  EXPECT_EQ(run.host.Messages, Lines{texts::RepairFailed});
-  EXPECT_EQ(run.host.Log.back(), texts::RepairFailed);
+  EXPECT_EQ(run.host.Messages, Lines{texts::RepairFailedBox(texts::DatabaseIsAsBefore(run.paths.SafetyCopy))});
+  ASSERT_GE(run.host.Log.size(), 2u);
+  EXPECT_EQ(run.host.Log[run.host.Log.size() - 2].rfind("gbak không sao lưu được cơ sở dữ liệu (mã kết thúc ", 0), 0u);
   EXPECT_EQ(ReadFileBytes(run.paths.Database), std::string(16384, 'z'));
+  EXPECT_TRUE(run.progress.empty());
 }
 
 }  // namespace

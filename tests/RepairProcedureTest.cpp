@@ -94,7 +94,8 @@ TEST(RepairProcedure, HealthyDatabaseRunsBothRealGfixPassesAndEveryStage) {
     TRun run;
     run.Repair("  " + install.Root() + "  ");
     EXPECT_TRUE(run.host.Log.empty()) << name << ": " << (run.host.Log.empty() ? "" : run.host.Log[0]);
-    EXPECT_TRUE(run.host.Messages.empty()) << name;
+    EXPECT_EQ(run.host.Messages, Lines{texts::RepairDone}) << name;
+    EXPECT_FALSE(platform::FileExists(install.Paths().RepairMarker)) << name;
     EXPECT_EQ(run.dataRepair.Runs, 1);
     EXPECT_EQ(run.rebuild.Runs, 1);
     EXPECT_GE(run.host.EventRounds, 2);
@@ -157,9 +158,11 @@ TEST(RepairProcedure, GuardLogsTheErrorAndPutsTheSafetyCopyBack) {
     throw Exception("Lỗi: restore failed");
   });
   run.Repair(install.Root());
-  EXPECT_EQ(run.host.Log, Lines{"Lỗi: restore failed"});
-  EXPECT_EQ(run.host.Messages, Lines{texts::RepairFailed});  // the operator learns that it failed
+  const std::string asBefore = texts::DatabaseIsAsBefore(install.Paths().SafetyCopy);
+  EXPECT_EQ(run.host.Log, (Lines{"Lỗi: restore failed", asBefore}));
+  EXPECT_EQ(run.host.Messages, Lines{texts::RepairFailedBox(asBefore)});  // after the last log line
   EXPECT_EQ(ReadFileBytes(install.Paths().Database), original);
+  EXPECT_FALSE(platform::FileExists(install.Paths().RepairMarker));
 }
 
 TEST(RepairProcedure, ErrorInTheDataStageSkipsTheRebuild) {
@@ -167,7 +170,7 @@ TEST(RepairProcedure, ErrorInTheDataStageSkipsTheRebuild) {
   TRun run;
   TScriptedStage failing([](const TInstallPaths&) { throw std::runtime_error("cannot attach"); });
   TRepairProcedure(run.host, &failing, &run.rebuild).Run(install.Root());
-  EXPECT_EQ(run.host.Log, Lines{"cannot attach"});
+  EXPECT_EQ(run.host.Log, (Lines{"cannot attach", texts::DatabaseIsAsBefore(install.Paths().SafetyCopy)}));
   EXPECT_EQ(run.rebuild.Runs, 0);
 }
 
@@ -176,18 +179,20 @@ TEST(RepairProcedure, FinalCheckRestoresAMissingDatabase) {
   const std::string original = ReadFileBytes(install.Paths().Database);
   TRun run([](const TInstallPaths& paths) { platform::DeleteFile(paths.Database); });
   run.Repair(install.Root());
-  EXPECT_EQ(run.host.Log, Lines{texts::RepairFailed});
+  EXPECT_EQ(run.host.Log, (Lines{texts::RepairFailed, texts::DatabaseIsAsBefore(install.Paths().SafetyCopy)}));
   EXPECT_EQ(ReadFileBytes(install.Paths().Database), original);
 }
 
-TEST(RepairProcedure, FailedCopyBackNamesTheSafetyCopy) {
+TEST(RepairProcedure, AVanishedSafetyCopyIsNeverReplacedByDeletingTheDatabase) {
   InstallFolder install("VYR10", InstallFolder::Gfix::None);
+  const std::string original = ReadFileBytes(install.Paths().Database);
   TRun run([](const TInstallPaths& paths) {
     platform::DeleteFile(paths.SafetyCopy);
     throw Exception("boom");
   });
   run.Repair(install.Root());
-  ASSERT_EQ(run.host.Log.size(), 2u);
+  EXPECT_EQ(ReadFileBytes(install.Paths().Database), original);
+  ASSERT_EQ(run.host.Log.size(), 3u);
   EXPECT_EQ(run.host.Log[0], "boom");
   EXPECT_EQ(run.host.Log[1].rfind("Không chép lại được bản sao an toàn " + install.Paths().SafetyCopy + ": ", 0), 0u)
       << run.host.Log[1];
@@ -254,6 +259,143 @@ TEST(RepairProcedure, TooLittleDiskStopsBeforeAnythingIsCopied) {
   EXPECT_TRUE(run.host.Log.empty());
   EXPECT_FALSE(platform::FileExists(paths.SafetyCopy));
   EXPECT_EQ(run.dataRepair.Runs, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The state a repair leaves when it is killed after the safety copy: the
+// marker, the complete safety copy, and whatever is left of the database.
+void LeaveInterruptedRepair(const InstallFolder& install, const std::string* databaseLeft) {
+  const auto paths = install.Paths();
+  ASSERT_FALSE(platform::CopyFile(paths.Database, paths.SafetyCopy));
+  ASSERT_FALSE(platform::WriteFileDurably(paths.RepairMarker,
+                                          "SafetyCopySize=" + std::to_string(*platform::FileSize(paths.SafetyCopy)) + "\n"));
+  if (databaseLeft == nullptr) platform::DeleteFile(paths.Database);
+  else WriteTextFile(paths.Database, *databaseLeft);
+}
+
+std::vector<std::string> FilesStartingWith(const std::string& folder, const std::string& prefix) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.path().filename().string().rfind(prefix, 0) == 0) names.push_back(entry.path().string());
+  return names;
+}
+
+TEST(InterruptedRepair, ARerunPutsTheOriginalBackKeepsTheBrokenFileAsideAndStops) {
+  InstallFolder install("VYR10", InstallFolder::Gfix::None);
+  const auto paths = install.Paths();
+  const std::string original = ReadFileBytes(paths.Database);
+  const std::string gutted = "a restore that was cut short";
+  LeaveInterruptedRepair(install, &gutted);
+
+  TRun rerun;
+  rerun.Repair(install.Root());
+  EXPECT_EQ(ReadFileBytes(paths.Database), original);
+  EXPECT_EQ(ReadFileBytes(paths.SafetyCopy), original);
+  EXPECT_FALSE(platform::FileExists(paths.RepairMarker));
+  const auto aside = FilesStartingWith(paths.DataFolder, "VYR_HONG_");
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_EQ(ReadFileBytes(aside[0]), gutted);
+  EXPECT_EQ(rerun.dataRepair.Runs, 0);
+  EXPECT_EQ(rerun.host.Log, (Lines{texts::InterruptedRepairFound, texts::BrokenDatabaseKeptAside(aside[0]),
+                                   texts::InterruptedRepairUndone(paths.SafetyCopy)}));
+  ASSERT_EQ(rerun.host.Messages.size(), 1u);
+  EXPECT_EQ(rerun.host.Messages[0], texts::InterruptedRepairFound + "\r" + texts::BrokenDatabaseKeptAside(aside[0]) +
+                                        "\r" + texts::InterruptedRepairUndone(paths.SafetyCopy));
+
+  TRun next;  // the next Accept repairs normally
+  next.Repair(install.Root());
+  EXPECT_EQ(next.dataRepair.Runs, 1);
+  EXPECT_EQ(next.host.Messages, Lines{texts::RepairDone});
+}
+
+TEST(InterruptedRepair, ADeletedOrUntouchedDatabaseComesBackWithNothingSetAside) {
+  for (bool deleted : {true, false}) {
+    InstallFolder install("VYR10", InstallFolder::Gfix::None);
+    const auto paths = install.Paths();
+    const std::string original = ReadFileBytes(paths.Database);
+    LeaveInterruptedRepair(install, deleted ? nullptr : &original);
+    TRun rerun;
+    rerun.Repair(install.Root());
+    EXPECT_EQ(ReadFileBytes(paths.Database), original) << deleted;
+    EXPECT_TRUE(FilesStartingWith(paths.DataFolder, "VYR_HONG_").empty()) << deleted;
+    EXPECT_EQ(rerun.host.Log.back(), texts::InterruptedRepairUndone(paths.SafetyCopy));
+    EXPECT_FALSE(platform::FileExists(paths.RepairMarker));
+  }
+}
+
+TEST(InterruptedRepair, AnIncompleteSafetyCopyTouchesNothing) {
+  InstallFolder install("VYR10", InstallFolder::Gfix::None);
+  const auto paths = install.Paths();
+  const std::string current = ReadFileBytes(paths.Database);
+  LeaveInterruptedRepair(install, &current);
+  WriteTextFile(paths.SafetyCopy, "cut");
+  TRun rerun;
+  rerun.Repair(install.Root());
+  EXPECT_EQ(ReadFileBytes(paths.Database), current);
+  EXPECT_EQ(ReadFileBytes(paths.SafetyCopy), "cut");
+  EXPECT_TRUE(platform::FileExists(paths.RepairMarker));
+  EXPECT_EQ(rerun.host.Log.back(), texts::SafetyCopyOfInterruptedRepairMissing(paths.SafetyCopy, paths.RepairMarker));
+  EXPECT_EQ(rerun.dataRepair.Runs, 0);
+}
+
+TEST(RepairProcedure, LeftoversOfAnInterruptedCopyAreRemoved) {
+  InstallFolder install("VYR10", InstallFolder::Gfix::None);
+  const auto paths = install.Paths();
+  WriteTextFile(platform::CopyTemporaryName(paths.SafetyCopy), "half a copy");
+  WriteTextFile(platform::CopyTemporaryName(paths.Database), "half a copy-back");
+  TRun run;
+  run.Repair(install.Root());
+  EXPECT_FALSE(platform::FileExists(platform::CopyTemporaryName(paths.SafetyCopy)));
+  EXPECT_FALSE(platform::FileExists(platform::CopyTemporaryName(paths.Database)));
+  EXPECT_EQ(run.host.Messages, Lines{texts::RepairDone});
+}
+
+TEST(RepairProcedure, TheMarkerStandsWhileTheStagesRun) {
+  InstallFolder install("VYR10", InstallFolder::Gfix::None);
+  bool markerSeen = false;
+  TRun run([&](const TInstallPaths& paths) { markerSeen = platform::FileExists(paths.RepairMarker); });
+  run.Repair(install.Root());
+  EXPECT_TRUE(markerSeen);
+  EXPECT_FALSE(platform::FileExists(install.Paths().RepairMarker));
+}
+
+TEST(RepairProcedure, SpaceFreedOnlyLaterDoesNotCountForTheSafetyCopy) {
+  TTestFolder folder("VYR10");
+  const auto paths = TInstallPaths::FromFolderText(folder.Path());
+  TTestFolder scratch;
+  CreateTestDatabase(scratch / "VYR.FDB");
+  const std::uint64_t size = *platform::FileSize(scratch / "VYR.FDB");
+  SmallDataFolder data(paths.DataFolder, 3 * size + size / 2 + 65536);
+  if (!data.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+  ASSERT_FALSE(platform::CopyFile(scratch / "VYR.FDB", paths.Database));
+  const std::string oldBackup(2 * size, 'b');  // deleted only when gbak runs
+  WriteTextFile(paths.Backup, oldBackup);
+  TRun run;
+  run.Repair(folder.Path());
+  ASSERT_EQ(run.host.Messages.size(), 1u);
+  EXPECT_EQ(run.host.Messages[0].rfind("Không đủ chỗ trống trên đĩa để sửa dữ liệu: cần ", 0), 0u);
+  EXPECT_EQ(ReadFileBytes(paths.Backup), oldBackup);
+  EXPECT_FALSE(platform::FileExists(paths.SafetyCopy));
+  EXPECT_EQ(run.dataRepair.Runs, 0);
+}
+
+TEST(RepairTexts, DiskFiguresThatDifferAreNeverShownAlike) {
+  EXPECT_EQ(texts::NotEnoughDiskSpace(3690987, 3649044),
+            "Không đủ chỗ trống trên đĩa để sửa dữ liệu: cần 3.52 MB, còn trống 3.48 MB.");
+  EXPECT_EQ(texts::NotEnoughDiskSpace(3690987, 3690900),
+            "Không đủ chỗ trống trên đĩa để sửa dữ liệu: cần 3690987 byte, còn trống 3690900 byte.");
+  EXPECT_EQ(texts::NotEnoughDiskSpace(2 * 1048576, 1048576),
+            "Không đủ chỗ trống trên đĩa để sửa dữ liệu: cần 2.0 MB, còn trống 1.0 MB.");
+}
+
+TEST(RepairTexts, CommonSystemReasonsAreSaidInVietnamese) {
+  using platform::TFileFailureKind;
+  EXPECT_EQ(texts::Reason({TFileFailureKind::NoSpace, "No space left on device"}), "đĩa đã hết chỗ trống");
+  EXPECT_EQ(texts::Reason({TFileFailureKind::ReadOnly, "Read-only file system"}), "đĩa chỉ cho phép đọc, không ghi được");
+  EXPECT_EQ(texts::Reason({TFileFailureKind::Other, "Input/output error"}), "Input/output error");
 }
 
 }  // namespace

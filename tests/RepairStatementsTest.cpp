@@ -5,6 +5,7 @@
 #include "db/DbTransaction.h"
 #include "repair/DataRepairStage.h"
 #include "repair/RepairProcedure.h"
+#include "repair/RepairTexts.h"
 #include "repair/RepairStatements.h"
 #include "support/FirebirdTools.h"
 #include "support/RecordingHost.h"
@@ -144,9 +145,10 @@ TEST(DataRepairStage, AMissingClientLibraryIsLoggedOnceByTheGuard) {
   TDataRepairStage data(stage.host, stage.cnn, stage.statements, emptyProgramFolder.Path());
   const std::string original = ReadFileBytes(stage.paths.Database);
   TRepairProcedure(stage.host, &data, nullptr).Run(stage.folder.Path());
-  ASSERT_EQ(stage.host.Log.size(), 2u);
+  ASSERT_EQ(stage.host.Log.size(), 3u);
   EXPECT_EQ(stage.host.Log[1], "Cannot load client library: " + emptyProgramFolder.Path() + "libfbclient.so.2");
-  EXPECT_EQ(stage.host.Messages, Lines{"Có lỗi khi sửa dữ liệu!"});
+  EXPECT_EQ(stage.host.Log[2], texts::DatabaseIsAsBefore(stage.paths.SafetyCopy));
+  EXPECT_EQ(stage.host.Messages, Lines{texts::RepairFailedBox(texts::DatabaseIsAsBefore(stage.paths.SafetyCopy))});
   EXPECT_EQ(ReadFileBytes(stage.paths.Database), original);
 }
 

@@ -10,7 +10,8 @@ constexpr std::size_t ReadSize = 255;
 }  // namespace
 
 std::uint32_t RunConsoleTool(const std::string& commandLine, std::string& output, const LineHandler& handler,
-                             bool rawOutput, bool* abort, const std::string& workingFolder) {
+                             bool rawOutput, bool* abort, const std::string& workingFolder,
+                             const IdleHandler& idle) {
   auto pipe = platform::Pipe::Create();
   if (!pipe) return platform::LastError();
 
@@ -25,6 +26,10 @@ std::uint32_t RunConsoleTool(const std::string& commandLine, std::string& output
   TConsoleOutput lines(&handler, rawOutput);
   char buffer[ReadSize + 1] = {};
   while (abort == nullptr || !*abort) {
+    if (idle && !pipe->WaitReadable(IdleInterval)) {
+      idle();
+      continue;
+    }
     long got = pipe->Read(buffer, ReadSize);
     if (got <= 0) break;
     buffer[got] = '\0';
@@ -40,7 +45,7 @@ std::uint32_t RunConsoleTool(const std::string& commandLine, std::string& output
 }
 
 std::uint32_t RunConsoleTool(const std::string& commandLine, const LineHandler& handler, bool rawOutput,
-                             bool* abort, const std::string& workingFolder) {
+                             bool* abort, const std::string& workingFolder, const IdleHandler& idle) {
   std::string discarded;
-  return RunConsoleTool(commandLine, discarded, handler, rawOutput, abort, workingFolder);
+  return RunConsoleTool(commandLine, discarded, handler, rawOutput, abort, workingFolder, idle);
 }
