@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 
 #include "db/DbConnection.h"
@@ -27,6 +29,7 @@ namespace {
 constexpr int ClientWidth = 641;
 constexpr int ClientHeight = 394;
 constexpr int PanelHeight = 75;
+constexpr std::uint64_t PauseSlice = 50;  // milliseconds between event rounds in a pause
 
 // Memo lines break at CR LF, a lone CR and a lone LF alike.
 QString AsLogLines(const std::string& text) {
@@ -192,9 +195,18 @@ void TRepairForm::FocusFolderBox() {
   else txtPath->setFocus();
 }
 
+// The window keeps answering during the pause; Accept and the folder box
+// are disabled, and a close request waits for the run's end.
 void TRepairForm::Pause(unsigned milliseconds) {
-  if (FPause) FPause(milliseconds);
-  else platform::SleepMilliseconds(milliseconds);
+  if (FPause) {
+    FPause(milliseconds);
+    return;
+  }
+  const std::uint64_t end = platform::SteadyMilliseconds() + milliseconds;
+  for (std::uint64_t now = platform::SteadyMilliseconds(); now < end; now = platform::SteadyMilliseconds()) {
+    ProcessEvents();
+    platform::SleepMilliseconds(static_cast<unsigned>(std::min<std::uint64_t>(PauseSlice, end - now)));
+  }
 }
 
 void TRepairForm::btChap_NhanClick(QObject* sender) {
@@ -213,7 +225,10 @@ void TRepairForm::btChap_NhanClick(QObject* sender) {
 
 void TRepairForm::btHuy_BoClick(QObject* sender) { close(); }
 
+// Disabling the focused control would hand the focus on to Cancel, where a
+// stray Space would close the window when the run ends: the log takes it.
 void TRepairForm::SetRepairControlsEnabled(bool enabled) {
+  if (!enabled) mLog->setFocus();
   btChap_Nhan->setEnabled(enabled);
   txtPath->setEnabled(enabled);
 }

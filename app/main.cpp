@@ -8,6 +8,7 @@
 #include "app/Repair.h"
 #include "app/Theme.h"
 #include "platform/Locale.h"
+#include "platform/Process.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ int ReportStartupError(const QString& text) {
 
 int main(int argc, char* argv[]) {
   platform::SelectUtf8Locale();
+  platform::UseEmptyStandardInput();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("VYR Repair"));
   QApplication::setQuitOnLastWindowClosed(true);

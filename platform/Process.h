@@ -40,6 +40,11 @@ class Pipe {
   int FWriteEnd;
 };
 
+// Gives this process an empty standard input, so that nothing in it (the
+// embedded engine asking for a backup's next volume, say) can wait on a
+// terminal. The program never reads its standard input.
+void UseEmptyStandardInput();
+
 // The platform's code of the last failed call.
 std::uint32_t LastError();
 

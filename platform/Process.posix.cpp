@@ -52,6 +52,15 @@ class SpawnActions {
 
 std::uint32_t LastError() { return lastError; }
 
+void UseEmptyStandardInput() {
+  int empty = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (empty < 0) return;
+  if (empty != STDIN_FILENO) {
+    ::dup2(empty, STDIN_FILENO);
+    ::close(empty);
+  }
+}
+
 std::unique_ptr<Pipe> Pipe::Create() {
   int ends[2];
   if (::pipe2(ends, O_CLOEXEC) != 0) {

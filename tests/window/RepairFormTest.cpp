@@ -232,6 +232,55 @@ class RepairFormTest : public QObject {
     QTRY_VERIFY(!form.isVisible());  // the close asked for during the run happens now
   }
 
+  void aStrayKeyDuringARunNeitherCancelsNorClosesTheWindow() {
+    TTestFolder folder("VYR10");
+    MakeInstallFolder(folder, "0.3");
+    TRepairForm form;
+    form.SetPause([](unsigned) {});
+    TMessageBoxes boxes;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.txtPath->setText(QString::fromStdString(folder.Path()));
+    form.btChap_Nhan->setFocus();
+    QSignalSpy cancelled(form.btHuy_Bo, &QPushButton::clicked);
+    int keysDuringRun = 0;
+    QTimer probe;
+    connect(&probe, &QTimer::timeout, [&] {
+      if (!form.RepairRunning() || QApplication::activeModalWidget() != nullptr) return;
+      if (QApplication::focusWidget() == nullptr) return;
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+      ++keysDuringRun;
+    });
+    probe.start(30);
+    QTest::keyClick(form.btChap_Nhan, Qt::Key_Space);
+    probe.stop();
+    QVERIFY(keysDuringRun > 0);
+    QCOMPARE(cancelled.count(), 0);
+    QCOMPARE(boxes.texts, QStringList{DoneText});
+    QVERIFY(form.isVisible());
+  }
+
+  void theWindowAnswersWhileAToolRunsSilently() {
+    TTestFolder folder("VYR10");
+    MakeFolders(folder / "DATA");
+    MakeFolders(folder / "fb/bin");
+    CreateTestDatabase(folder / "DATA/VYR.FDB");
+    MakeExecutableScript(folder / "fb/bin/gfix", "sleep 0.6\necho done\n");
+    TRepairForm form;
+    form.SetPause([](unsigned) {});
+    TMessageBoxes boxes;
+    form.txtPath->setText(QString::fromStdString(folder.Path()));
+    int roundsBeforeAnyOutput = 0;
+    QTimer probe;
+    connect(&probe, &QTimer::timeout, [&] {
+      if (form.RepairRunning() && form.mLog->toPlainText().isEmpty()) ++roundsBeforeAnyOutput;
+    });
+    probe.start(20);
+    form.btChap_Nhan->click();
+    probe.stop();
+    QVERIFY2(roundsBeforeAnyOutput >= 3, QByteArray::number(roundsBeforeAnyOutput).constData());
+  }
+
   void folderPickerStartsAtTheTextAndSetsTheChosenFolder() {
     TTestFolder folder("Chọn");
     MakeFolders(folder / "start");
