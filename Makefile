@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 DEMO_ROOT := $(abspath $(BUILD_DIR))/demo/VYR10
 JOBS ?= 2
 
-.PHONY: all deps configure build test demo bench clean
+.PHONY: all deps configure build test demo bench reliability clean
 
 all: build
 
@@ -34,6 +34,11 @@ demo: build
 bench: build
 	@cmake --build $(BUILD_DIR) --target benchmarks -j $(JOBS)
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b; done
+
+# The kill campaign: the repair's process group killed at 60+ points of a
+# 20,000-row repair, each followed by reruns; prints its figures.
+reliability: build
+	@VYR_KILL_CAMPAIGN=1 $(BUILD_DIR)/tests/kill_tests --gtest_filter=KillTest.Campaign
 
 clean:
 	@rm -rf $(BUILD_DIR)

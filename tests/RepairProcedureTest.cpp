@@ -2,16 +2,17 @@
 
 #include <filesystem>
 #include <functional>
-#include <sys/mount.h>
 
 #include "platform/Exception.h"
 #include "platform/Files.h"
+#include "repair/FileSafety.h"
 #include "repair/InstallPaths.h"
 #include "repair/RepairProcedure.h"
 #include "repair/RepairTexts.h"
 #include "repair/ToolCommands.h"
 #include "support/FirebirdTools.h"
 #include "support/RecordingHost.h"
+#include "support/SmallFileSystem.h"
 #include "support/TestFolder.h"
 
 namespace {
@@ -225,31 +226,13 @@ TEST(RepairProcedure, DatabaseOpenInAnotherFirebirdProcessIsNotTouched) {
   EXPECT_FALSE(platform::FileExists(install.Paths().SafetyCopy));
 }
 
-// A small file system for the DATA folder; needs the right to mount.
-class SmallDataFolder {
- public:
-  SmallDataFolder(const std::string& folder, std::uint64_t bytes) : FFolder(folder) {
-    MakeFolders(folder);
-    const std::string options = "size=" + std::to_string(bytes);
-    FMounted = ::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
-  }
-  ~SmallDataFolder() {
-    if (FMounted) ::umount(FFolder.c_str());
-  }
-  bool Mounted() const { return FMounted; }
-
- private:
-  std::string FFolder;
-  bool FMounted;
-};
-
 TEST(RepairProcedure, TooLittleDiskStopsBeforeAnythingIsCopied) {
   TTestFolder folder("VYR10");
   const auto paths = TInstallPaths::FromFolderText(folder.Path());
   TTestFolder scratch;
   CreateTestDatabase(scratch / "VYR.FDB");
   const std::uint64_t size = *platform::FileSize(scratch / "VYR.FDB");
-  SmallDataFolder data(paths.DataFolder, size + size / 2);
+  TSmallFileSystem data(paths.DataFolder, size + size / 2);
   if (!data.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
   ASSERT_FALSE(platform::CopyFile(scratch / "VYR.FDB", paths.Database));
   TRun run;
@@ -368,7 +351,7 @@ TEST(RepairProcedure, SpaceFreedOnlyLaterDoesNotCountForTheSafetyCopy) {
   TTestFolder scratch;
   CreateTestDatabase(scratch / "VYR.FDB");
   const std::uint64_t size = *platform::FileSize(scratch / "VYR.FDB");
-  SmallDataFolder data(paths.DataFolder, 3 * size + size / 2 + 65536);
+  TSmallFileSystem data(paths.DataFolder, 3 * size + size / 2 + 65536);
   if (!data.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
   ASSERT_FALSE(platform::CopyFile(scratch / "VYR.FDB", paths.Database));
   const std::string oldBackup(2 * size, 'b');  // deleted only when gbak runs
@@ -380,6 +363,24 @@ TEST(RepairProcedure, SpaceFreedOnlyLaterDoesNotCountForTheSafetyCopy) {
   EXPECT_EQ(ReadFileBytes(paths.Backup), oldBackup);
   EXPECT_FALSE(platform::FileExists(paths.SafetyCopy));
   EXPECT_EQ(run.dataRepair.Runs, 0);
+}
+
+TEST(DiskFull, DuringTheSafetyCopyNothingChangesAndNoPartialCopyStays) {
+  TTestFolder folder("VYR10");
+  const auto paths = TInstallPaths::FromFolderText(folder.Path());
+  TTestFolder scratch;
+  CreateTestDatabase(scratch / "VYR.FDB");
+  const std::uint64_t size = *platform::FileSize(scratch / "VYR.FDB");
+  TSmallFileSystem data(paths.DataFolder, size + size / 2);
+  if (!data.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+  ASSERT_FALSE(platform::CopyFile(scratch / "VYR.FDB", paths.Database));
+  const std::string original = ReadFileBytes(paths.Database);
+  auto reason = TakeSafetyCopy(paths);
+  ASSERT_TRUE(reason);
+  EXPECT_EQ(*reason, texts::SafetyCopyFailed("đĩa đã hết chỗ trống"));
+  EXPECT_EQ(ReadFileBytes(paths.Database), original);
+  EXPECT_FALSE(platform::FileExists(paths.SafetyCopy));
+  EXPECT_FALSE(platform::FileExists(platform::CopyTemporaryName(paths.SafetyCopy)));
 }
 
 TEST(RepairTexts, DiskFiguresThatDifferAreNeverShownAlike) {

@@ -1,0 +1,163 @@
+// The repair without a window: the real procedure, stages, connection,
+// statements and script engine, reporting through a host that prints one
+// line per report on standard output:
+//   LOG <text>    a log line (line breaks inside shown as " | ")
+//   BOX <text>    a message box
+//   PAUSE <ms>    the pause after a repair statement
+// With --gaps it also prints, at the end, the longest stretch without event
+// processing in each phase, as the window would see it.
+//   headless_repair FOLDER [--pause-ms N] [--gaps]
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "db/DbConnection.h"
+#include "db/DbErrors.h"
+#include "db/DbSQL.h"
+#include "db/DbTransaction.h"
+#include "platform/Clock.h"
+#include "platform/Files.h"
+#include "platform/Locale.h"
+#include "platform/Process.h"
+#include "repair/DataRepairStage.h"
+#include "repair/RebuildStage.h"
+#include "repair/RepairProcedure.h"
+#include "tools/LeadingChars.h"
+#include "tools/ScriptEngineComponent.h"
+
+namespace {
+
+std::string OneLine(std::string text) {
+  for (std::size_t at = 0; (at = text.find_first_of("\r\n", at)) != std::string::npos;) text.replace(at, 1, " | ");
+  return text;
+}
+
+// Measures the stretches between event rounds, by the phase they end in.
+class TGapMeter {
+ public:
+  void Phase(const std::string& name) {
+    Round();
+    FPhase = name;
+  }
+  void Round() {
+    const std::uint64_t now = platform::SteadyMilliseconds();
+    std::uint64_t& longest = FLongest[FPhase];
+    if (now - FLast > longest) longest = now - FLast;
+    FLast = now;
+  }
+  void Print() const {
+    for (const auto& [phase, milliseconds] : FLongest)
+      std::printf("GAP %s %llu ms\n", phase.c_str(), static_cast<unsigned long long>(milliseconds));
+  }
+
+ private:
+  std::string FPhase = "safety copy and gfix";
+  std::uint64_t FLast = platform::SteadyMilliseconds();
+  std::map<std::string, std::uint64_t> FLongest;
+};
+
+class TPrintingHost : public TRepairHost {
+ public:
+  explicit TPrintingHost(unsigned pauseMilliseconds) : FPauseMilliseconds(pauseMilliseconds) {}
+
+  void AddLog(const std::string& text) override {
+    Print("LOG", text);
+    ProcessEvents();
+  }
+  void ProcessEvents() override { Gaps.Round(); }
+  void ShowMessage(const std::string& text) override { Print("BOX", text); }
+  void FocusFolderBox() override {}
+  // The window processes events all through its pause.
+  void Pause(unsigned milliseconds) override {
+    Print("PAUSE", std::to_string(milliseconds));
+    for (unsigned waited = 0; waited < FPauseMilliseconds; waited += 50) {
+      platform::SleepMilliseconds(50);
+      Gaps.Round();
+    }
+    ++FStatement;
+    Gaps.Phase(FStatement < 4 ? "statement " + std::to_string(FStatement + 1) : std::string("closing the connection"));
+  }
+  void Print(const char* kind, const std::string& text) {
+    std::printf("%s %s\n", kind, OneLine(text).c_str());
+    std::fflush(stdout);
+  }
+
+  TGapMeter Gaps;
+
+ private:
+  unsigned FPauseMilliseconds;
+  int FStatement = 0;
+};
+
+// A stage that names the phase it runs in.
+class TPhase : public TRepairStage {
+ public:
+  TPhase(TRepairStage& stage, TGapMeter& gaps, std::string name) : FStage(stage), FGaps(gaps), FName(std::move(name)) {}
+  void Run(const TInstallPaths& paths) override {
+    FGaps.Phase(FName);
+    FStage.Run(paths);
+  }
+
+ private:
+  TRepairStage& FStage;
+  TGapMeter& FGaps;
+  std::string FName;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s FOLDER [--pause-ms N] [--gaps]\n", argv[0]);
+    return 2;
+  }
+  platform::SelectUtf8Locale();
+  platform::UseEmptyStandardInput();
+  unsigned pause = 0;
+  bool gaps = false;
+  for (int i = 2; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--pause-ms") == 0 && i + 1 < argc) pause = static_cast<unsigned>(std::atoi(argv[++i]));
+    if (std::strcmp(argv[i], "--gaps") == 0) gaps = true;
+  }
+  TPrintingHost host(pause);
+  const std::string programFolder = PROGRAM_FOLDER "/";
+
+  TDbConnection cnn;
+  cnn.ProviderOptions().Add("Firebird.Charset=UTF8");
+  cnn.ProviderOptions().Add("Firebird.UseUnicode=True");
+  cnn.LoginPrompt = false;
+  cnn.OnError = [&](TDbConnection*, EDataAccessError& e, bool&) { host.AddLog(e.Message()); };
+  TDbTransaction Trans;
+  Trans.SetDefaultConnection(&cnn);
+  TDbQuery udDMPB, scCreateTmp, Sql;
+  TDbSQL udDMPB2;
+  TDataRepairStage data(host, cnn, SetUpRepairStatements(cnn, Trans, udDMPB, udDMPB2, scCreateTmp, Sql), programFolder);
+
+  TScriptEngineComponent engine(programFolder + TScriptEngineComponent::DefaultLibrary);
+  std::string msg2;
+  engine.OnBlockProgress = [&](const std::string& message, bool& go) {
+    const std::string prefix = LeadingChars(message, 15);
+    if (prefix != msg2) {
+      host.Print("LOG", message);
+      msg2 = prefix;
+      host.ProcessEvents();
+    }
+    go = true;
+  };
+  engine.OnScriptError = [&](const std::string&, const std::string& error, bool& go) {
+    host.Print("LOG", "Lỗi: " + error);
+    go = false;
+  };
+  engine.OnAfterStatement = [](const std::string&, bool, bool& go) { go = true; };
+  TRebuildStage rebuild(host, engine, programFolder);
+
+  TPhase dataPhase(data, host.Gaps, "statement 1");
+  TPhase rebuildPhase(rebuild, host.Gaps, "gbak and restore");
+  TRepairProcedure(host, &dataPhase, &rebuildPhase).Run(argv[1]);
+  host.Gaps.Phase("end");
+  if (gaps) host.Gaps.Print();
+  std::printf("END\n");
+  return 0;
+}

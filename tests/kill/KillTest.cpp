@@ -1,0 +1,177 @@
+// Kills the repair's whole process group at chosen points, runs it again as
+// an operator would after restarting the machine, and checks after the kill
+// and after every rerun that the original rows still exist: in VYR.FDB, or
+// in a safety copy byte-identical to the original. A rerun that says "done"
+// must leave them in VYR.FDB.
+//
+// The quick set (one kill per phase) runs with the suite; the campaign runs
+// with VYR_KILL_CAMPAIGN=1 (make reliability) and prints its figures.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+
+#include "kill/RepairChild.h"
+#include "kill/WatchedInstall.h"
+#include "platform/Files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using TView = TRepairChild::TView;
+using TTrigger = TRepairChild::TTrigger;
+using Clock = std::chrono::steady_clock;
+
+struct TKillPoint {
+  std::string Name;
+  TTrigger Trigger;
+  bool CutBackup = false;  // the first run's restore fails, so the safety copy goes back
+};
+
+struct TOutcome {
+  bool Fired = false;
+  bool SurvivedKill = false;
+  bool SurvivedReruns = true;
+  bool DoneWrongly = false;
+  bool EndedDone = false;
+  std::string Trace;
+};
+
+TOutcome KillAndRerun(const TKillPoint& point, int payrollRows) {
+  TWatchedInstall install(payrollRows);
+  TOutcome outcome;
+  {
+    std::vector<std::string> environment;
+    if (point.CutBackup) environment.push_back("VYR_TEST_CUT_BACKUP=1");
+    TRepairChild child(install.Root(), environment);
+    outcome.Fired = child.KillWhen(point.Trigger);
+    outcome.SurvivedKill = install.OriginalSurvives();
+  }
+  for (int run = 0; run < 3 && !outcome.EndedDone; ++run) {
+    TRepairChild child(install.Root());
+    child.WaitForEnd();
+    const bool survived = install.OriginalSurvives();
+    outcome.SurvivedReruns = outcome.SurvivedReruns && survived;
+    if (child.Shows(DonePrefix)) {
+      outcome.EndedDone = true;
+      if (!install.DatabaseHasTheOriginalRows()) outcome.DoneWrongly = true;
+    }
+    for (const auto& line : child.Lines())
+      if (line.rfind("BOX ", 0) == 0) outcome.Trace += "  rerun " + std::to_string(run + 1) + ": " + line + "\n";
+  }
+  return outcome;
+}
+
+bool FileThere(const TView& view, const std::string& name) { return platform::FileExists(view.DataFolder + name); }
+
+int CountLines(const TView& view, const std::string& prefix) {
+  int count = 0;
+  for (const auto& line : view.Lines) count += line.rfind(prefix, 0) == 0;
+  return count;
+}
+
+// The trigger, then a further delay.
+TTrigger After(TTrigger trigger, int milliseconds) {
+  auto since = std::make_shared<std::optional<Clock::time_point>>();
+  return [=](const TView& view) {
+    if (!*since && trigger(view)) *since = Clock::now();
+    return *since && Clock::now() - **since >= std::chrono::milliseconds(milliseconds);
+  };
+}
+
+TTrigger CopyingTo(const std::string& name) {
+  return [name](const TView& view) { return FileThere(view, name + ".copying"); };
+}
+TTrigger Tool(const std::string& program, const std::string& argument) {
+  return [=](const TView& view) { return GroupRunsTool(view.GroupId, program, argument); };
+}
+TTrigger Lines(const std::string& prefix, int count) {
+  return [=](const TView& view) { return CountLines(view, prefix) >= count; };
+}
+TTrigger DatabaseJustDeleted() {
+  return [](const TView& view) { return !FileThere(view, "VYR.FDB") && FileThere(view, "VYRBK.FBK"); };
+}
+
+std::vector<TKillPoint> OnePerPhase() {
+  return {
+      {"inside the safety copy", CopyingTo("VYR_LUU.FDB")},
+      {"after the safety copy", [](const TView& v) { return FileThere(v, "VYR_DANGSUA.TXT"); }},
+      {"gfix validation", Tool("gfix", "-v")},
+      {"gfix mend", Tool("gfix", "-mend")},
+      {"statement 4", After(Lines("PAUSE", 3), 5)},
+      {"gbak", Tool("gbak", "-b")},
+      {"just after the delete", DatabaseJustDeleted()},
+      {"middle of the restore", Lines("LOG gbak:", 6)},
+      {"inside the copy-back", CopyingTo("VYR.FDB"), true},
+  };
+}
+
+std::vector<TKillPoint> Campaign() {
+  std::vector<TKillPoint> points = OnePerPhase();
+  for (int delay : {1, 3, 8}) points.push_back({"safety copy +" + std::to_string(delay) + " ms", After(CopyingTo("VYR_LUU.FDB"), delay)});
+  for (const char* argument : {"-v", "-mend"})
+    for (int delay : {20, 60, 150})
+      points.push_back({std::string("gfix ") + argument + " +" + std::to_string(delay) + " ms", After(Tool("gfix", argument), delay)});
+  points.push_back({"data stage start", Lines("LOG Đang kiểm tra trùng dữ liệu...", 1)});
+  for (int pause = 1; pause <= 4; ++pause) points.push_back({"after statement " + std::to_string(pause), Lines("PAUSE", pause)});
+  for (int delay : {10, 40, 100, 200, 400, 700})
+    points.push_back({"statement 4 +" + std::to_string(delay) + " ms", After(Lines("PAUSE", 3), delay)});
+  for (int delay : {10, 50, 150, 300, 600})
+    points.push_back({"gbak +" + std::to_string(delay) + " ms", After(Tool("gbak", "-b"), delay)});
+  for (int delay : {0, 2, 10}) points.push_back({"after the delete +" + std::to_string(delay) + " ms", After(DatabaseJustDeleted(), delay)});
+  for (int line : {1, 2, 3, 5, 8, 12, 16, 20, 25, 30, 40})
+    points.push_back({"restore line " + std::to_string(line), Lines("LOG gbak:", line)});
+  for (int delay : {50, 150, 300, 600})
+    points.push_back({"restore +" + std::to_string(delay) + " ms", After(Lines("LOG gbak:", 1), delay)});
+  for (int delay : {0, 1, 3, 8}) points.push_back({"copy-back +" + std::to_string(delay) + " ms", After(CopyingTo("VYR.FDB"), delay), true});
+  points.push_back({"failed restore, before the copy-back", Lines("LOG Lỗi: ", 1), true});
+  points.push_back({"after the copy-back", Lines("LOG Cơ sở dữ liệu đã được trả lại", 1), true});
+  points.push_back({"done box", Lines(DonePrefix, 1)});
+  return points;
+}
+
+void Report(const std::vector<std::pair<TKillPoint, TOutcome>>& results) {
+  int fired = 0, survivedKill = 0, survivedReruns = 0, doneWrongly = 0;
+  for (const auto& [point, outcome] : results) {
+    fired += outcome.Fired;
+    survivedKill += outcome.SurvivedKill;
+    survivedReruns += outcome.SurvivedReruns;
+    doneWrongly += outcome.DoneWrongly;
+    std::printf("%-40s %s kill:%s reruns:%s done:%s\n", point.Name.c_str(), outcome.Fired ? "killed" : "ran out",
+                outcome.SurvivedKill ? "ok" : "LOST", outcome.SurvivedReruns ? "ok" : "LOST",
+                outcome.DoneWrongly ? "WRONG" : (outcome.EndedDone ? "yes" : "no"));
+  }
+  std::printf("kills %d / survived the kill %d / survived the rerun %d / reported done wrongly %d (of %zu points)\n",
+              fired, survivedKill, survivedReruns, doneWrongly, results.size());
+}
+
+void RunKillPoints(const std::vector<TKillPoint>& points, int payrollRows, bool everyPointMustBeReached) {
+  std::vector<std::pair<TKillPoint, TOutcome>> results;
+  for (const auto& point : points) {
+    TOutcome outcome = KillAndRerun(point, payrollRows);
+    if (everyPointMustBeReached) {
+      EXPECT_TRUE(outcome.Fired) << point.Name << " was never reached";
+    }
+    EXPECT_TRUE(outcome.SurvivedKill) << point.Name;
+    EXPECT_TRUE(outcome.SurvivedReruns) << point.Name << "\n" << outcome.Trace;
+    EXPECT_FALSE(outcome.DoneWrongly) << point.Name << "\n" << outcome.Trace;
+    EXPECT_TRUE(outcome.EndedDone) << point.Name << "\n" << outcome.Trace;
+    results.emplace_back(point, outcome);
+  }
+  Report(results);
+}
+
+TEST(KillTest, OneKillPerPhaseNeverLosesTheOriginal) {
+  if (std::getenv("VYR_KILL_CAMPAIGN") != nullptr) GTEST_SKIP() << "the campaign runs instead";
+  RunKillPoints(OnePerPhase(), 2000, true);
+}
+
+TEST(KillTest, Campaign) {
+  if (std::getenv("VYR_KILL_CAMPAIGN") == nullptr) GTEST_SKIP() << "make reliability runs the campaign";
+  RunKillPoints(Campaign(), 20000, false);
+}
+
+}  // namespace
