@@ -8,19 +8,6 @@ namespace {
 
 const TStatementLines UpdateDepartmentIds = {"update DMPB", "set ID = next value for G_ID", "where ID is null;"};
 
-const TTempTable& Table(const std::string& name) {
-  for (const auto& table : TempTables())
-    if (table.Name == name) return table;
-  throw std::logic_error("no temporary table " + name);
-}
-
-// "A, B, C", each name behind prefix.
-std::string ColumnList(const TTempTable& table, const std::string& prefix = "") {
-  std::string list;
-  for (const auto& column : table.Columns) list += (list.empty() ? "" : ", ") + prefix + column.Name;
-  return list;
-}
-
 std::string ColumnDefinitions(const TTempTable& table) {
   std::string definitions;
   for (const auto& column : table.Columns) {
@@ -32,14 +19,10 @@ std::string ColumnDefinitions(const TTempTable& table) {
   return definitions;
 }
 
-// Indexes that turn the lookups of statement 4 into index probes.
+// Statement 4 finds the allowances of a renamed payroll row through
+// TMPBLUONG.ID; without the index the join is hashed, with it probed.
 const std::vector<std::pair<std::string, std::string>> TempIndexes = {
-    {"TMPDMDTTT", "NAM, MA_HIEU"},
-    {"TMPDM", "NAM, STT_NH, MA_HIEU"},
-    {"TMPBLUONG", "NAM, THANG, MSNV"},
     {"TMPBLUONG", "ID"},
-    {"TMPPHUCAP", "IDLUONG"},
-    {"TMPPHUCAP", "NAM, MSNV, MA_PC"},
 };
 
 void Append(TStatementLines& lines, const TStatementLines& more) { lines.insert(lines.end(), more.begin(), more.end()); }
@@ -81,28 +64,24 @@ TStatementLines CreateTempTablesBlock() {
 
 namespace {
 
-// One section of statement 4: the source table's duplicated keys get an "X"
-// suffix until they are free. The keys already taken (the rows of the source
-// table that could collide, and every row written back) are kept in a
-// temporary table with an index, so each test is an index probe rather than
-// a pass over a source table that may have no usable index.
+// One section of statement 4. The rows whose key occurs more than once are
+// taken in the order of the grouping query (by key, with the database's own
+// comparison) and, within one key, in storage order (the record number, which
+// RDB$DB_KEY holds low byte first after the relation's four bytes). The first
+// free key of X-suffixes is written into the row in place, so every other
+// column stays as it is.
+//
+// Keys that can ever compare equal share a family: the key with its trailing
+// X's and blanks stripped (upper-cased where the column's collation ignores
+// case), and the other key columns. A sorted pass over the families that hold
+// a duplicated key carries the family's taken keys in a variable, so a test
+// never scans a table and no index is needed anywhere.
 struct TSection {
   std::string Source;
-  std::string Temp;
   std::vector<std::string> Key;  // in grouping order; the last one takes the suffix
-  std::vector<std::string> Fetch;  // the cursor's columns, into the variables of the same names
-  std::string TakenTable;        // where the keys already taken are kept
-  std::string TakenColumns;      // its columns for one key
-  std::string TakenValues;       // ... and their values from the variables
-  std::string TakenMatch;        // the condition that finds the current key there
-  std::string TakenFromSource;   // the same values from a source row s
+  std::string CaseProbe;         // the two variables that tell whether the key column ignores case
+  bool Payroll;                  // section c: the allowances follow their payroll row
 };
-
-std::string GroupBy(const TSection& section) {
-  std::string list;
-  for (std::size_t i = 1; i <= section.Key.size(); ++i) list += (i > 1 ? ", " : "") + std::to_string(i);
-  return list;
-}
 
 // The names, each behind prefix, separated by separator.
 std::string Join(const std::vector<std::string>& names, const std::string& prefix, const std::string& separator = ", ") {
@@ -111,107 +90,144 @@ std::string Join(const std::vector<std::string>& names, const std::string& prefi
   return list;
 }
 
-std::string KeyList(const TSection& section, const std::string& prefix = "") { return Join(section.Key, prefix); }
-
-std::string KeyMatch(const TSection& section, const std::string& left, const std::string& right) {
-  std::string condition;
-  for (const auto& column : section.Key)
-    condition += (condition.empty() ? "" : " and ") + left + column + " = " + right + column;
-  return condition;
+std::vector<std::string> ParentKey(const TSection& section) {
+  return std::vector<std::string>(section.Key.begin(), section.Key.end() - 1);
 }
 
-std::string StrippedKeyMatch(const TSection& section, const std::string& left, const std::string& right) {
-  std::string condition;
-  for (std::size_t i = 0; i + 1 < section.Key.size(); ++i)
-    condition += left + section.Key[i] + " = " + right + section.Key[i] + " and ";
-  return condition + left + "BASE = trim(trailing 'X' from " + right + section.Key.back() + ")";
+const std::string& SuffixColumn(const TSection& section) { return section.Key.back(); }
+
+// The family of a key: trailing X's and blanks stripped, layer by layer (a
+// key of 20 characters has at most ten layers).
+std::string FamilyOf(const std::string& key) {
+  std::string expression = "case when :CI = 1 then upper(" + key + ") else " + key + " end";
+  for (int layer = 0; layer < 10; ++layer) expression = "trim(trailing 'X' from trim(trailing from " + expression + "))";
+  return expression;
+}
+
+// How a key is kept in the list of taken keys: equal keys, equal texts.
+std::string Slot(const std::string& key) {
+  return "cast(ascii_char(1) || case when :CI = 1 then upper(trim(trailing from " + key + ")) else trim(trailing from " +
+         key + ") end || ascii_char(1) as varchar(200) character set octets)";
+}
+
+std::string NotNull(const TSection& section, const std::string& prefix) {
+  return Join(section.Key, prefix, " is not null and ") + " is not null";
+}
+
+// The rows of every family that holds a duplicated key: its other keys first
+// (DUP 0: they are taken), then the duplicated ones in the order they are
+// served. Sorting compares more finely than grouping (case, in a collation
+// that ignores it for equality), so rows are sorted by values that are the
+// same for every row of one group: its least key (KEY_ORDER) and, for the
+// family, the least of each other key column.
+TStatementLines FamilyRows(const TSection& section) {
+  const std::string key = Join(section.Key, "s.");
+  const std::string parents = Join(ParentKey(section), "");
+  const std::string suffix = SuffixColumn(section);
+  const std::string fetch = std::string(section.Payroll ? "ID, " : "") + Join(section.Key, "");
+  std::string familyReps, familyKey;
+  for (const auto& column : ParentKey(section)) {
+    familyReps += "min(" + column + ") over (partition by " + parents + ", FAMILY) as REP_" + column + ", ";
+    familyKey += "REP_" + column + " || ascii_char(1) || ";
+  }
+  return {
+      "    for select DBK, " + fetch + ", DUP,",
+      "        cast(" + familyKey + "FAMILY as varchar(400) character set octets) as FAMILY_KEY",
+      "      from (select r.*, " + familyReps + "max(DUP) over (partition by " + parents + ", FAMILY) as FAMILY_DUP",
+      "        from (select s.rdb$db_key as DBK, reverse(s.rdb$db_key) as RECORD_NO, " +
+          std::string(section.Payroll ? "s.ID, " : "") + key + ",",
+      "            " + FamilyOf("s." + suffix) + " as FAMILY,",
+      "            case when count(*) over (partition by " + key + ") > 1 then 1 else 0 end as DUP,",
+      "            min(s." + suffix + ") over (partition by " + key + ") as KEY_ORDER",
+      "          from " + section.Source + " s where " + NotNull(section, "s.") + ") r) f",
+      "      where FAMILY_DUP = 1",
+      "      order by FAMILY_KEY, DUP, KEY_ORDER, RECORD_NO",
+      "      into :DBK, :FAMILY_KEY",
+  };
 }
 
 TStatementLines SectionLines(const TSection& section) {
-  const TTempTable& temp = Table(section.Temp);
-  const std::string columns = ColumnList(temp);
-  const std::string duplicated = "select " + KeyList(section) + " from " + section.Source + " group by " +
-                                 GroupBy(section) + " having count(*) > 1";
-  std::string baseKeys;
-  for (std::size_t i = 0; i + 1 < section.Key.size(); ++i) baseKeys += section.Key[i] + ", ";
-  const std::string families = "select distinct " + baseKeys + "trim(trailing 'X' from " + section.Key.back() +
-                               ") BASE from " + section.Source + " group by " + KeyList(section) +
-                               " having count(*) > 1";
-  const bool payroll = section.Source == "BLUONG";
+  const std::string suffix = SuffixColumn(section);
+  const std::string fetchInto = std::string(section.Payroll ? ":ID, " : "") + Join(section.Key, ":");
   TStatementLines lines = {
-      "  if (exists(select " + KeyList(section) + ", count(*) from " + section.Source + " group by " + GroupBy(section) +
-          " having count(*) > 1)) then",
+      "  if (exists(select " + Join(section.Key, "") + ", count(*) from " + section.Source + " group by " +
+          (section.Key.size() == 2 ? "1, 2" : "1, 2, 3") + " having count(*) > 1)) then",
       "  begin",
-      "    delete from " + section.Temp + ";",
+      "    " + section.CaseProbe,
+      "    LAST_FAMILY = null;",
   };
-  if (payroll) lines.push_back("    delete from TMPPHUCAP;");
-  Append(lines, {
-      "    delete from " + section.TakenTable + ";",
-      "    insert into " + section.Temp + " (" + columns + ")",
-      "      select " + ColumnList(temp, "s.") + " from " + section.Source + " s",
-      "      join (" + duplicated + ") d on " + KeyMatch(section, "d.", "s."),
-      "      order by " + KeyList(section, "s.") + ", s.rdb$db_key;",
-  });
-  if (payroll) {
-    const std::string allowances = ColumnList(Table("TMPPHUCAP"));
-    Append(lines, {
-        "    insert into TMPPHUCAP (" + allowances + ")",
-        "      select " + ColumnList(Table("TMPPHUCAP"), "p.") + " from PHUCAP p",
-        "      where exists(select 1 from TMPBLUONG t where t.ID = p.IDLUONG);",
-        "    delete from PHUCAP p where exists(select 1 from TMPBLUONG t where t.ID = p.IDLUONG);",
-    });
-  }
-  Append(lines, {
-      "    insert into " + section.TakenTable + " (" + section.TakenColumns + ")",
-      "      select " + section.TakenFromSource + " from " + section.Source + " s",
-      "      join (" + families + ") f on " + StrippedKeyMatch(section, "f.", "s."),
-      "      where not exists(select 1 from " + section.Temp + " t where " + KeyMatch(section, "t.", "s.") + ");",
-      "    delete from " + section.Source + " s",
-      "      where exists(select 1 from " + section.Temp + " t where " + KeyMatch(section, "t.", "s.") + ");",
-      "    for select " + Join(section.Fetch, "") + ", rdb$db_key as ROW_KEY from " + section.Temp,
-  });
-  const std::string suffix = section.Key.back();
-  Append(lines, {
-      "      into " + Join(section.Fetch, ":") + ", :DBK",
-      "      as cursor TCUR",
+  if (section.Payroll) lines.push_back("    delete from TMPBLUONG;");
+  TStatementLines rows = FamilyRows(section);
+  rows.back() = "      into :DBK, " + fetchInto + ", :DUP, :FAMILY_KEY";
+  lines.insert(lines.end(), rows.begin(), rows.end());
+  const TStatementLines loop = {
       "    do",
       "    begin",
-      "      I = 1;",
-      "      while (I = 1) do",
-      "        if (not exists(select 1 from " + section.TakenTable + " where " + section.TakenMatch + ")) then",
-      "          I = 0;",
+      "      if (LAST_FAMILY is null or FAMILY_KEY <> LAST_FAMILY) then",
+      "      begin",
+      "        TAKEN = '';",
+      "        LAST_FAMILY = FAMILY_KEY;",
+      "        OWN_KEY = null;",
+      "      end",
+      "      if (DUP = 0) then",
+      "        TAKEN = TAKEN || " + Slot(":" + suffix) + ";",
+      "      else",
+      "      begin",
+      "        -- the same text as the row before: its shorter keys are all taken",
+      "        if (OWN_KEY = :" + suffix + " and char_length(OWN_KEY) = char_length(:" + suffix + ")) then",
+      "          SOLAN = SOLAN + 1;",
       "        else",
+      "          SOLAN = 0;",
+      "        OWN_KEY = :" + suffix + ";",
+      "        J = 0;",
+      "        while (J < SOLAN) do",
+      "        begin",
       "          " + suffix + " = :" + suffix + " || 'X';",
-      "      update " + section.Temp + " set " + suffix + " = :" + suffix + " where current of TCUR;",
-  });
-  if (payroll) lines.push_back("      update TMPPHUCAP set MSNV = :MSNV where IDLUONG = :ID;");
-  Append(lines, {
-      "      insert into " + section.TakenTable + " (" + section.TakenColumns + ") values (" + section.TakenValues + ");",
-      "      insert into " + section.Source + " (" + columns + ")",
-      "        select " + columns + " from " + section.Temp + " where rdb$db_key = :DBK;",
-      "    end",
-  });
-  if (payroll) {
-    const std::string allowances = ColumnList(Table("TMPPHUCAP"));
-    lines.push_back("    insert into PHUCAP (" + allowances + ") select " + allowances + " from TMPPHUCAP;");
+      "          J = J + 1;",
+      "        end",
+      "        I = 1;",
+      "        while (I = 1) do",
+      "          if (position(" + Slot(":" + suffix) + " in TAKEN) = 0) then",
+      "            I = 0;",
+      "          else",
+      "          begin",
+      "            " + suffix + " = :" + suffix + " || 'X';",
+      "            SOLAN = SOLAN + 1;",
+      "          end",
+      "        TAKEN = TAKEN || " + Slot(":" + suffix) + ";",
+      "        if (SOLAN > 0) then",
+      "          update " + section.Source + " set " + suffix + " = :" + suffix + " where rdb$db_key = :DBK;",
+  };
+  lines.insert(lines.end(), loop.begin(), loop.end());
+  if (section.Payroll) lines.push_back("        insert into TMPBLUONG (NAM, ID, THANG, MSNV) values (:NAM, :ID, :THANG, :MSNV);");
+  lines.push_back("      end");
+  lines.push_back("    end");
+  if (section.Payroll) {
+    const TStatementLines allowances = {
+        "    -- every allowance of a payroll row that had a duplicated key takes the row's key",
+        "    for select p.rdb$db_key, t.MSNV from PHUCAP p join TMPBLUONG t on t.ID = p.IDLUONG",
+        "      into :DBK, :MSNV",
+        "    do",
+        "      update PHUCAP set MSNV = :MSNV where rdb$db_key = :DBK;",
+        "    delete from TMPBLUONG;",
+    };
+    lines.insert(lines.end(), allowances.begin(), allowances.end());
   }
-  lines.push_back("    delete from " + section.TakenTable + ";");
-  lines.push_back("  end");
+  const TStatementLines check = {
+      "    if (exists(select 1 from " + section.Source + " where " + NotNull(section, "") + " group by " +
+          Join(section.Key, "") + " having count(*) > 1)) then",
+      "      I = cast('" + section.Source + ": duplicated keys remain' as integer);",
+      "  end",
+  };
+  lines.insert(lines.end(), check.begin(), check.end());
   return lines;
 }
 
 const std::vector<TSection>& Sections() {
   static const std::vector<TSection> sections = {
-      {"DMDTTT", "TMPDMDTTT", {"NAM", "MA_HIEU"}, {"NAM", "MA_HIEU"}, "TMPPHUCAP",
-       "NAM, THANG, MSNV, MA_PC, ID, IDLUONG", ":NAM, 0, :MA_HIEU, '', 0, 0",
-       "NAM = :NAM and MSNV = :MA_HIEU and MA_PC = ''", "s.NAM, 0, s.MA_HIEU, '', 0, 0"},
-      {"DM", "TMPDM", {"NAM", "STT_NH", "MA_HIEU"}, {"NAM", "STT_NH", "MA_HIEU"}, "TMPPHUCAP",
-       "NAM, THANG, MSNV, MA_PC, ID, IDLUONG", ":NAM, 0, :MA_HIEU, :STT_NH, 0, 0",
-       "NAM = :NAM and MSNV = :MA_HIEU and MA_PC = :STT_NH", "s.NAM, 0, s.MA_HIEU, s.STT_NH, 0, 0"},
-      {"BLUONG", "TMPBLUONG", {"NAM", "THANG", "MSNV"}, {"ID", "NAM", "THANG", "MSNV"}, "TMPDM", "NAM, STT_NH, MA_HIEU",
-       ":NAM, cast(:THANG as varchar(2)), :MSNV",
-       "NAM = :NAM and STT_NH = cast(:THANG as varchar(2)) and MA_HIEU = :MSNV",
-       "s.NAM, cast(s.THANG as varchar(2)), s.MSNV"},
+      {"DMDTTT", {"NAM", "MA_HIEU"}, "CASE_A = 'a'; CASE_B = 'A'; CI = iif(CASE_A = CASE_B, 1, 0);", false},
+      {"DM", {"NAM", "STT_NH", "MA_HIEU"}, "CASE_C = 'a'; CASE_D = 'A'; CI = iif(CASE_C = CASE_D, 1, 0);", false},
+      {"BLUONG", {"NAM", "THANG", "MSNV"}, "CASE_E = 'a'; CASE_F = 'A'; CI = iif(CASE_E = CASE_F, 1, 0);", true},
   };
   return sections;
 }
@@ -232,6 +248,18 @@ TStatementLines RemoveDuplicateKeysBlock() {
       "  declare variable THANG DM_THANG;",
       "  declare variable ID DM_ID;",
       "  declare variable DBK char(8) character set octets;",
+      "  declare variable DUP integer;",
+      "  declare variable FAMILY_KEY varchar(400) character set octets;",
+      "  declare variable LAST_FAMILY varchar(400) character set octets;",
+      "  declare variable OWN_KEY DM_MA_SO;",
+      "  declare variable TAKEN varchar(32000) character set octets;",
+      "  declare variable CI integer;",
+      "  declare variable CASE_A type of column DMDTTT.MA_HIEU;",
+      "  declare variable CASE_B type of column DMDTTT.MA_HIEU;",
+      "  declare variable CASE_C type of column DM.MA_HIEU;",
+      "  declare variable CASE_D type of column DM.MA_HIEU;",
+      "  declare variable CASE_E type of column BLUONG.MSNV;",
+      "  declare variable CASE_F type of column BLUONG.MSNV;",
       "begin",
   };
   for (const auto& line : UpdateDepartmentIds) lines.push_back("  " + line);

@@ -29,6 +29,7 @@ struct TKillPoint {
   std::string Name;
   TTrigger Trigger;
   bool CutBackup = false;  // the first run's restore fails, so the safety copy goes back
+  TTrigger KillInFirstRerun = nullptr;  // a second kill, while the first rerun puts the original back
 };
 
 struct TOutcome {
@@ -50,9 +51,10 @@ TOutcome KillAndRerun(const TKillPoint& point, int payrollRows) {
     outcome.Fired = child.KillWhen(point.Trigger);
     outcome.SurvivedKill = install.OriginalSurvives();
   }
-  for (int run = 0; run < 3 && !outcome.EndedDone; ++run) {
+  for (int run = 0; run < 4 && !outcome.EndedDone; ++run) {
     TRepairChild child(install.Root());
-    child.WaitForEnd();
+    if (run == 0 && point.KillInFirstRerun) child.KillWhen(point.KillInFirstRerun);
+    else child.WaitForEnd();
     const bool survived = install.OriginalSurvives();
     outcome.SurvivedReruns = outcome.SurvivedReruns && survived;
     if (child.Shows(DonePrefix)) {
@@ -91,6 +93,13 @@ TTrigger Tool(const std::string& program, const std::string& argument) {
 TTrigger Lines(const std::string& prefix, int count) {
   return [=](const TView& view) { return CountLines(view, prefix) >= count; };
 }
+TTrigger LineContaining(const std::string& text) {
+  return [=](const TView& view) {
+    for (const auto& line : view.Lines)
+      if (line.find(text) != std::string::npos) return true;
+    return false;
+  };
+}
 TTrigger DatabaseJustDeleted() {
   return [](const TView& view) { return !FileThere(view, "VYR.FDB") && FileThere(view, "VYRBK.FBK"); };
 }
@@ -127,9 +136,18 @@ std::vector<TKillPoint> Campaign() {
   for (int delay : {50, 150, 300, 600})
     points.push_back({"restore +" + std::to_string(delay) + " ms", After(Lines("LOG gbak:", 1), delay)});
   for (int delay : {0, 1, 3, 8}) points.push_back({"copy-back +" + std::to_string(delay) + " ms", After(CopyingTo("VYR.FDB"), delay), true});
-  points.push_back({"failed restore, before the copy-back", Lines("LOG Lỗi: ", 1), true});
+  points.push_back({"failed restore, before the copy-back", LineContaining("LOG Lỗi: "), true});
   points.push_back({"after the copy-back", Lines("LOG Cơ sở dữ liệu đã được trả lại", 1), true});
   points.push_back({"done box", Lines(DonePrefix, 1)});
+  for (int line : {50, 60}) points.push_back({"restore line " + std::to_string(line), Lines("LOG gbak:", line)});
+  for (int delay : {0, 2, 6}) {
+    TKillPoint twice{"restore, then the undo's copy +" + std::to_string(delay) + " ms", Lines("LOG gbak:", 10)};
+    twice.KillInFirstRerun = After(CopyingTo("VYR.FDB"), delay);
+    points.push_back(twice);
+  }
+  TKillPoint aside{"restore, then the undo's set-aside", Lines("LOG gbak:", 10)};
+  aside.KillInFirstRerun = LineContaining("VYR_HONG_");
+  points.push_back(aside);
   return points;
 }
 

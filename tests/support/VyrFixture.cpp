@@ -8,14 +8,17 @@
 
 namespace {
 
-const char* const Domains =
+std::string Domains(const TVyrDamage& damage) {
+  std::string keyDomain = "create domain DM_MA_SO varchar(20)";
+  if (!damage.KeyCollation.empty()) keyDomain += " character set UTF8 collate " + damage.KeyCollation;
+  return
     "create domain DM_BAC numeric(1,0);\n"
     "create domain DM_CHITIET varchar(1);\n"
     "create domain DM_DIEN_GIAI varchar(360);\n"
     "create domain DM_DVT varchar(9);\n"
     "create domain DM_HESO numeric(8,4);\n"
-    "create domain DM_ID bigint;\n"
-    "create domain DM_MA_SO varchar(20);\n"
+    "create domain DM_ID bigint;\n" +
+    keyDomain + ";\n"
     "create domain DM_NAM numeric(4,0);\n"
     "create domain DM_NGAY date;\n"
     "create domain DM_NHOM_SO varchar(2);\n"
@@ -29,6 +32,7 @@ const char* const Domains =
     "create domain DM_TYLE numeric(3,0);\n"
     "create domain DM_CONGTHUC varchar(1000);\n"
     "create domain DM_INT integer;\n";
+}
 
 // The source tables have the columns of their temporary tables.
 std::string SourceTables() {
@@ -88,7 +92,7 @@ std::string CreateTableStatement(const std::string& name, const TTempTable& colu
 void CreateVyrDatabase(const std::string& path, const TVyrDamage& damage) {
   std::string script = "create database " + SqlLiteral(path) +
                        " user 'SYSDBA' password 'quartzfin' page_size 8192 default character set UTF8;\n";
-  script += Domains;
+  script += Domains(damage);
   if (damage.WithGenerator) script += "create generator G_ID;\nset generator G_ID to 100000;\n";
   script += SourceTables();
   script += "commit;\n";

@@ -11,6 +11,7 @@ struct TVyrDamage {
   int DuplicatedPayrollKeys = 2;  // payroll keys that occur twice
   bool DuplicatedCatalogue = true;  // DMDTTT key A1 three times and DM key (2024, 01, M1) twice
   bool WithGenerator = true;
+  std::string KeyCollation;  // a collation for DM_MA_SO (UTF8), e.g. "UNICODE_CI"; empty: the default
 };
 
 struct TTempTable;
