@@ -71,15 +71,17 @@ namespace {
 // free key of X-suffixes is written into the row in place, so every other
 // column stays as it is.
 //
-// Keys that can ever compare equal share a family: the key with its trailing
-// X's and blanks stripped (upper-cased where the column's collation ignores
-// case), and the other key columns. A sorted pass over the families that hold
-// a duplicated key carries the family's taken keys in a variable, so a test
-// never scans a table and no index is needed anywhere.
+// Keys that can ever compare equal share a family: the other key columns and
+// the key with its trailing X's and blanks stripped (upper-cased where the
+// column ignores case). One grouping pass finds the duplicated keys, one
+// hashed join the rows of their families, and a sorted pass over those rows
+// carries each family's taken keys in a variable, compared with the column's
+// own comparison: no test scans a table and no index is needed anywhere.
 struct TSection {
   std::string Source;
   std::vector<std::string> Key;  // in grouping order; the last one takes the suffix
-  std::string CaseProbe;         // the two variables that tell whether the key column ignores case
+  std::string Taken;             // a variable of the key column's own type: a taken key
+  std::string Candidate;         // ... and the key being tried
   bool Payroll;                  // section c: the allowances follow their payroll row
 };
 
@@ -96,71 +98,95 @@ std::vector<std::string> ParentKey(const TSection& section) {
 
 const std::string& SuffixColumn(const TSection& section) { return section.Key.back(); }
 
-// The family of a key: trailing X's and blanks stripped, layer by layer (a
-// key of 20 characters has at most ten layers).
-std::string FamilyOf(const std::string& key) {
-  std::string expression = "case when :CI = 1 then upper(" + key + ") else " + key + " end";
-  for (int layer = 0; layer < 10; ++layer) expression = "trim(trailing 'X' from trim(trailing from " + expression + "))";
-  return expression;
-}
-
-// How a key is kept in the list of taken keys: equal keys, equal texts.
-std::string Slot(const std::string& key) {
-  return "cast(ascii_char(1) || case when :CI = 1 then upper(trim(trailing from " + key + ")) else trim(trailing from " +
-         key + ") end || ascii_char(1) as varchar(200) character set octets)";
-}
-
 std::string NotNull(const TSection& section, const std::string& prefix) {
   return Join(section.Key, prefix, " is not null and ") + " is not null";
+}
+
+// The family of a key. Most keys end in neither X nor a blank and are their
+// own family; the others lose their trailing X's and blanks layer by layer
+// (a key of 20 characters has at most ten layers).
+std::string FamilyOf(const std::string& key) {
+  const std::string folded = "case when :CI = 1 then upper(" + key + ") else " + key + " end";
+  std::string stripped = folded;
+  for (int layer = 0; layer < 10; ++layer)
+    stripped = "trim(trailing 'x' from trim(trailing 'X' from trim(trailing from " + stripped + ")))";
+  return "case when right(" + key + ", 1) in ('X', 'x', ' ') then " + stripped + " else " + folded + " end";
 }
 
 // The rows of every family that holds a duplicated key: its other keys first
 // (DUP 0: they are taken), then the duplicated ones in the order they are
 // served. Sorting compares more finely than grouping (case, in a collation
 // that ignores it for equality), so rows are sorted by values that are the
-// same for every row of one group: its least key (KEY_ORDER) and, for the
-// family, the least of each other key column.
-TStatementLines FamilyRows(const TSection& section) {
+// same for every row of one group (its least key, KEY_ORDER) and of one
+// family (FAMILY_KEY, the least of each of its key columns).
+TStatementLines FamilyRows(const TSection& section, const std::string& into) {
   const std::string key = Join(section.Key, "s.");
+  const std::string keyColumns = Join(section.Key, "");
   const std::string parents = Join(ParentKey(section), "");
   const std::string suffix = SuffixColumn(section);
-  const std::string fetch = std::string(section.Payroll ? "ID, " : "") + Join(section.Key, "");
-  std::string familyReps, familyKey;
+  const std::string id = section.Payroll ? "s.ID, " : "";
+  std::string familyKey, joinParents;
   for (const auto& column : ParentKey(section)) {
-    familyReps += "min(" + column + ") over (partition by " + parents + ", FAMILY) as REP_" + column + ", ";
-    familyKey += "REP_" + column + " || ascii_char(1) || ";
+    familyKey += "min(" + column + ") over (partition by " + parents + ", FAMILY) || ascii_char(1) || ";
+    joinParents += "d." + column + " = s." + column + " and ";
   }
   return {
-      "    for select DBK, " + fetch + ", DUP,",
-      "        cast(" + familyKey + "FAMILY as varchar(400) character set octets) as FAMILY_KEY",
-      "      from (select r.*, " + familyReps + "max(DUP) over (partition by " + parents + ", FAMILY) as FAMILY_DUP",
-      "        from (select s.rdb$db_key as DBK, reverse(s.rdb$db_key) as RECORD_NO, " +
-          std::string(section.Payroll ? "s.ID, " : "") + key + ",",
-      "            " + FamilyOf("s." + suffix) + " as FAMILY,",
-      "            case when count(*) over (partition by " + key + ") > 1 then 1 else 0 end as DUP,",
-      "            min(s." + suffix + ") over (partition by " + key + ") as KEY_ORDER",
-      "          from " + section.Source + " s where " + NotNull(section, "s.") + ") r) f",
-      "      where FAMILY_DUP = 1",
+      "    for select DBK, " + std::string(section.Payroll ? "ID, " : "") + keyColumns + ", DUP, FAMILY_KEY from (",
+      "      select r.*,",
+      "        case when count(*) over (partition by " + keyColumns + ") > 1 then 1 else 0 end as DUP,",
+      "        min(" + suffix + ") over (partition by " + keyColumns + ") as KEY_ORDER,",
+      "        cast(" + familyKey + "min(FAMILY) over (partition by " + parents +
+          ", FAMILY) as varchar(400) character set octets) as FAMILY_KEY",
+      "      from (select s.rdb$db_key as DBK, reverse(s.rdb$db_key) as RECORD_NO, " + id + key + ", d.FAMILY",
+      "        from " + section.Source + " s",
+      "        join (select distinct " + parents + ", " + FamilyOf(suffix) + " as FAMILY",
+      "          from (select " + keyColumns + " from " + section.Source + " where " + NotNull(section, "") +
+          " group by " + keyColumns + " having count(*) > 1) g) d",
+      "        on " + joinParents + "d.FAMILY = " + FamilyOf("s." + suffix),
+      "        where " + NotNull(section, "s.") + ") r) f",
       "      order by FAMILY_KEY, DUP, KEY_ORDER, RECORD_NO",
-      "      into :DBK, :FAMILY_KEY",
+      "      into :DBK, " + into + ", :DUP, :FAMILY_KEY",
+  };
+}
+
+// SOLAN becomes the first count of X's whose key no row of the family holds.
+TStatementLines FindFreeKey(const TSection& section) {
+  const std::string suffix = SuffixColumn(section);
+  return {
+      "        I = 1;",
+      "        while (I = 1) do",
+      "        begin",
+      "          " + section.Candidate + " = :" + suffix + ";",
+      "          I = 0;",
+      "          P = 1;",
+      "          while (I = 0 and P < char_length(TAKEN)) do",
+      "          begin",
+      "            J = position(ascii_char(1), TAKEN, P);",
+      "            " + section.Taken + " = substring(TAKEN from P for J - P);",
+      "            if (" + section.Taken + " = " + section.Candidate + ") then I = 1;",
+      "            P = J + 1;",
+      "          end",
+      "          if (I = 1) then",
+      "          begin",
+      "            " + suffix + " = :" + suffix + " || 'X';",
+      "            SOLAN = SOLAN + 1;",
+      "          end",
+      "        end",
   };
 }
 
 TStatementLines SectionLines(const TSection& section) {
   const std::string suffix = SuffixColumn(section);
-  const std::string fetchInto = std::string(section.Payroll ? ":ID, " : "") + Join(section.Key, ":");
+  const std::string into = std::string(section.Payroll ? ":ID, " : "") + Join(section.Key, ":");
   TStatementLines lines = {
-      "  if (exists(select " + Join(section.Key, "") + ", count(*) from " + section.Source + " group by " +
-          (section.Key.size() == 2 ? "1, 2" : "1, 2, 3") + " having count(*) > 1)) then",
-      "  begin",
-      "    " + section.CaseProbe,
-      "    LAST_FAMILY = null;",
+      "  " + section.Taken + " = 'a';",
+      "  " + section.Candidate + " = 'A';",
+      "  CI = iif(" + section.Taken + " = " + section.Candidate + ", 1, 0);",
+      "  LAST_FAMILY = null;",
   };
-  if (section.Payroll) lines.push_back("    delete from TMPBLUONG;");
-  TStatementLines rows = FamilyRows(section);
-  rows.back() = "      into :DBK, " + fetchInto + ", :DUP, :FAMILY_KEY";
-  lines.insert(lines.end(), rows.begin(), rows.end());
-  const TStatementLines loop = {
+  if (section.Payroll) lines.push_back("  delete from TMPBLUONG;");
+  Append(lines, FamilyRows(section, into));
+  Append(lines, {
       "    do",
       "    begin",
       "      if (LAST_FAMILY is null or FAMILY_KEY <> LAST_FAMILY) then",
@@ -169,12 +195,11 @@ TStatementLines SectionLines(const TSection& section) {
       "        LAST_FAMILY = FAMILY_KEY;",
       "        OWN_KEY = null;",
       "      end",
-      "      if (DUP = 0) then",
-      "        TAKEN = TAKEN || " + Slot(":" + suffix) + ";",
-      "      else",
+      "      if (DUP = 1) then",
       "      begin",
-      "        -- the same text as the row before: its shorter keys are all taken",
-      "        if (OWN_KEY = :" + suffix + " and char_length(OWN_KEY) = char_length(:" + suffix + ")) then",
+      "        -- a row with the same text as the row before: its shorter keys are all taken",
+      "        if (cast(OWN_KEY as varchar(80) character set octets) = cast(:" + suffix +
+          " as varchar(80) character set octets)) then",
       "          SOLAN = SOLAN + 1;",
       "        else",
       "          SOLAN = 0;",
@@ -185,49 +210,36 @@ TStatementLines SectionLines(const TSection& section) {
       "          " + suffix + " = :" + suffix + " || 'X';",
       "          J = J + 1;",
       "        end",
-      "        I = 1;",
-      "        while (I = 1) do",
-      "          if (position(" + Slot(":" + suffix) + " in TAKEN) = 0) then",
-      "            I = 0;",
-      "          else",
-      "          begin",
-      "            " + suffix + " = :" + suffix + " || 'X';",
-      "            SOLAN = SOLAN + 1;",
-      "          end",
-      "        TAKEN = TAKEN || " + Slot(":" + suffix) + ";",
+  });
+  Append(lines, FindFreeKey(section));
+  Append(lines, {
       "        if (SOLAN > 0) then",
       "          update " + section.Source + " set " + suffix + " = :" + suffix + " where rdb$db_key = :DBK;",
-  };
-  lines.insert(lines.end(), loop.begin(), loop.end());
+  });
   if (section.Payroll) lines.push_back("        insert into TMPBLUONG (NAM, ID, THANG, MSNV) values (:NAM, :ID, :THANG, :MSNV);");
-  lines.push_back("      end");
-  lines.push_back("    end");
+  Append(lines, {
+      "      end",
+      "      TAKEN = TAKEN || :" + suffix + " || ascii_char(1);",
+      "    end",
+  });
   if (section.Payroll) {
-    const TStatementLines allowances = {
-        "    -- every allowance of a payroll row that had a duplicated key takes the row's key",
-        "    for select p.rdb$db_key, t.MSNV from PHUCAP p join TMPBLUONG t on t.ID = p.IDLUONG",
-        "      into :DBK, :MSNV",
-        "    do",
-        "      update PHUCAP set MSNV = :MSNV where rdb$db_key = :DBK;",
-        "    delete from TMPBLUONG;",
-    };
-    lines.insert(lines.end(), allowances.begin(), allowances.end());
+    Append(lines, {
+        "  -- every allowance of a payroll row that had a duplicated key takes the row's key",
+        "  for select p.rdb$db_key, t.MSNV from PHUCAP p join TMPBLUONG t on t.ID = p.IDLUONG",
+        "    into :DBK, :MSNV",
+        "  do",
+        "    update PHUCAP set MSNV = :MSNV where rdb$db_key = :DBK;",
+        "  delete from TMPBLUONG;",
+    });
   }
-  const TStatementLines check = {
-      "    if (exists(select 1 from " + section.Source + " where " + NotNull(section, "") + " group by " +
-          Join(section.Key, "") + " having count(*) > 1)) then",
-      "      I = cast('" + section.Source + ": duplicated keys remain' as integer);",
-      "  end",
-  };
-  lines.insert(lines.end(), check.begin(), check.end());
   return lines;
 }
 
 const std::vector<TSection>& Sections() {
   static const std::vector<TSection> sections = {
-      {"DMDTTT", {"NAM", "MA_HIEU"}, "CASE_A = 'a'; CASE_B = 'A'; CI = iif(CASE_A = CASE_B, 1, 0);", false},
-      {"DM", {"NAM", "STT_NH", "MA_HIEU"}, "CASE_C = 'a'; CASE_D = 'A'; CI = iif(CASE_C = CASE_D, 1, 0);", false},
-      {"BLUONG", {"NAM", "THANG", "MSNV"}, "CASE_E = 'a'; CASE_F = 'A'; CI = iif(CASE_E = CASE_F, 1, 0);", true},
+      {"DMDTTT", {"NAM", "MA_HIEU"}, "TAKEN_A", "CANDIDATE_A", false},
+      {"DM", {"NAM", "STT_NH", "MA_HIEU"}, "TAKEN_B", "CANDIDATE_B", false},
+      {"BLUONG", {"NAM", "THANG", "MSNV"}, "TAKEN_C", "CANDIDATE_C", true},
   };
   return sections;
 }
@@ -247,19 +259,20 @@ TStatementLines RemoveDuplicateKeysBlock() {
       "  declare variable MSNV DM_MA_SO;",
       "  declare variable THANG DM_THANG;",
       "  declare variable ID DM_ID;",
+      "  declare variable P integer;",
       "  declare variable DBK char(8) character set octets;",
       "  declare variable DUP integer;",
       "  declare variable FAMILY_KEY varchar(400) character set octets;",
       "  declare variable LAST_FAMILY varchar(400) character set octets;",
       "  declare variable OWN_KEY DM_MA_SO;",
-      "  declare variable TAKEN varchar(32000) character set octets;",
+      "  declare variable TAKEN varchar(8000);",
       "  declare variable CI integer;",
-      "  declare variable CASE_A type of column DMDTTT.MA_HIEU;",
-      "  declare variable CASE_B type of column DMDTTT.MA_HIEU;",
-      "  declare variable CASE_C type of column DM.MA_HIEU;",
-      "  declare variable CASE_D type of column DM.MA_HIEU;",
-      "  declare variable CASE_E type of column BLUONG.MSNV;",
-      "  declare variable CASE_F type of column BLUONG.MSNV;",
+      "  declare variable TAKEN_A type of column DMDTTT.MA_HIEU;",
+      "  declare variable CANDIDATE_A type of column DMDTTT.MA_HIEU;",
+      "  declare variable TAKEN_B type of column DM.MA_HIEU;",
+      "  declare variable CANDIDATE_B type of column DM.MA_HIEU;",
+      "  declare variable TAKEN_C type of column BLUONG.MSNV;",
+      "  declare variable CANDIDATE_C type of column BLUONG.MSNV;",
       "begin",
   };
   for (const auto& line : UpdateDepartmentIds) lines.push_back("  " + line);

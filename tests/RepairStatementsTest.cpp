@@ -153,3 +153,41 @@ TEST(DataRepairStage, AMissingClientLibraryIsLoggedOnceByTheGuard) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DataRepairStage, ColumnsTheTemporaryTablesDoNotListKeepTheirValues) {
+  TDataStage stage;
+  stage.Query("alter table DMDTTT add GHI_CHU varchar(40);\nalter table DM add GHI_CHU varchar(40);\n"
+              "alter table BLUONG add GHI_CHU varchar(40);\nalter table PHUCAP add GHI_CHU varchar(40);\ncommit;\n"
+              "update DMDTTT set GHI_CHU = 'note ' || TEN_HIEU;\nupdate DM set GHI_CHU = 'note ' || TEN_HIEU;\n"
+              "update BLUONG set GHI_CHU = 'note ' || ID;\nupdate PHUCAP set GHI_CHU = 'note ' || ID;\ncommit;\n");
+  stage.Run();
+  ASSERT_EQ(stage.host.Log, Lines{"Đang kiểm tra trùng dữ liệu..."});
+  const std::string result = stage.Query(
+      "select 'lost=' || ((select count(*) from DMDTTT where GHI_CHU is distinct from 'note ' || TEN_HIEU) +"
+      " (select count(*) from DM where GHI_CHU is distinct from 'note ' || TEN_HIEU) +"
+      " (select count(*) from BLUONG where GHI_CHU is distinct from 'note ' || ID) +"
+      " (select count(*) from PHUCAP where GHI_CHU is distinct from 'note ' || ID)) from rdb$database;\n"
+      "select '[' || MA_HIEU || '/' || GHI_CHU || ']' from DMDTTT;\n"
+      "select 'renamed=' || MSNV || '/' || GHI_CHU from BLUONG where ID = 2;\n");
+  EXPECT_NE(result.find("lost=0"), std::string::npos) << result;
+  EXPECT_NE(result.find("[A1XX/note ba]"), std::string::npos) << result;
+  EXPECT_NE(result.find("renamed=NV1X/note 2"), std::string::npos) << result;
+}
+
+TEST(DataRepairStage, AMonthOutsideTwoDigitsIsRepairedLikeAnyOther) {
+  TDataStage stage;
+  stage.Query("update BLUONG set THANG = 100 where ID in (1, 2);\nupdate BLUONG set THANG = -15 where ID in (3, 4);\n"
+              "commit;\n");
+  stage.Run();
+  ASSERT_EQ(stage.host.Log, Lines{"Đang kiểm tra trùng dữ liệu..."});
+  const std::string result = stage.Query(
+      "select 'dup=' || count(*) from (select NAM, THANG, MSNV from BLUONG group by 1, 2, 3 having count(*) > 1);\n"
+      "select 'month=' || THANG || '/' || MSNV from BLUONG where ID in (2, 4) order by ID;\n");
+  EXPECT_NE(result.find("dup=0"), std::string::npos) << result;
+  EXPECT_NE(result.find("month=100/NV1X"), std::string::npos) << result;
+  EXPECT_NE(result.find("month=-15/NV3X"), std::string::npos) << result;
+}
+
+}  // namespace
