@@ -76,3 +76,32 @@ TEST(RebuildStage, AFailedBackupEndsWithTheSafetyCopyAndNoDoneBox) {
 }
 
 }  // namespace
+
+namespace {
+
+// gbak that cannot run, crashes or fails: the database is never deleted, the
+// guard says why and the safety copy goes back; no done box.
+TEST(RebuildStage, AGbakThatDoesNotEndWellNeverCostsTheDatabase) {
+  const std::vector<std::pair<std::string, std::string>> tools = {
+      {"not executable", ""},
+      {"crashing", "kill -SEGV $$\n"},
+      {"failing", "echo 'gbak: ERROR: cannot write the backup' >&2\nexit 1\n"},
+      {"failing after a partial backup", "for last in \"$@\"; do :; done\necho partial > \"$last\"\nexit 2\n"},
+  };
+  for (const auto& [name, body] : tools) {
+    TRebuildRun run(false);
+    const std::string gbak = run.folder / "fb/bin/gbak";
+    if (body.empty()) WriteTextFile(gbak, "#!/bin/sh\nexec /usr/bin/gbak \"$@\"\n");
+    else MakeExecutableScript(gbak, body);
+    const std::string original = ReadFileBytes(run.paths.Database);
+    run.Repair();
+    EXPECT_EQ(ReadFileBytes(run.paths.Database), original) << name;
+    EXPECT_EQ(run.host.Messages, Lines{texts::RepairFailedBox(texts::DatabaseIsAsBefore(run.paths.SafetyCopy))}) << name;
+    EXPECT_TRUE(run.progress.empty()) << name << ": no restore may start";
+    bool explained = false;
+    for (const auto& line : run.host.Log) explained = explained || line.rfind("gbak không ", 0) == 0;
+    EXPECT_TRUE(explained) << name;
+  }
+}
+
+}  // namespace
