@@ -132,10 +132,31 @@ void TDbTransaction::GainTransaction() {
   }
 }
 
+// A transaction that this execution started holds nothing but its work: when
+// its commit fails, the work is rolled back, so that no later, unrelated
+// commit can make it land after the caller was told it failed.
 void TDbTransaction::AutoCommitTransaction(bool needCommit) {
   if (!needCommit) return;
-  if (FTrStartCount == 1) Commit();
-  else if (FTrStartCount > 1) CommitRetaining();
+  if (FTrStartCount == 1) {
+    try {
+      Commit();
+    } catch (...) {
+      RollbackAfterFailedCommit();
+      throw;
+    }
+  } else if (FTrStartCount > 1) {
+    CommitRetaining();
+  }
+}
+
+void TDbTransaction::RollbackAfterFailedCommit() {
+  if (!Active()) return;
+  try {
+    Rollback();
+  } catch (...) {
+    if (TFbTransaction* physical = Physical()) physical->Reset();
+    UnPrepareIfInactive();
+  }
 }
 
 void TDbTransaction::ReleaseTransaction() {

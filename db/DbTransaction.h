@@ -56,6 +56,7 @@ class TDbTransaction {
   void PrepareTransaction();
   void EndTransaction(void (TFbTransaction::*end)());
   void UnPrepareIfInactive();
+  void RollbackAfterFailedCommit();
   void CheckInactive() const;
   void Unbind();
 

@@ -140,3 +140,38 @@ TEST(CharacterSetFacts, FollowTheDatabaseAndTheConnection) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Statements, AWorkWhoseAutomaticCommitFailedNeverLandsWithALaterStatement) {
+  TLiveDatabase db;
+  TDbSQL create;
+  db.Run(create, {"create table U (ID integer)"});
+  // another attachment of this process keeps T in use, so dropping it fails at commit
+  TDbConnection other;
+  other.SetProviderName("Firebird");
+  other.ProviderOptions().SetValue("ClientLibrary", std::string(PROGRAM_FOLDER) + "/libfbclient.so.2");
+  other.SetDatabase(db.path);
+  other.SetUsername("SYSDBA");
+  TDbTransaction otherTrans;
+  otherTrans.SetDefaultConnection(&other);
+  other.Open();
+  otherTrans.StartTransaction();
+  TDbQuery reader;
+  reader.Connection = &other;
+  reader.Transaction = &otherTrans;
+  reader.SQL = {"select count(*) from T"};
+  reader.Execute();
+
+  TDbSQL drop;
+  EXPECT_THROW(db.Run(drop, {"drop table T"}), EDbError);
+  otherTrans.Rollback();
+  other.Close();
+  TDbSQL unrelated;
+  db.Run(unrelated, {"insert into U values (1)"});
+  db.cnn.Close();
+  EXPECT_NE(db.Query("select 'rows=' || count(*) from T;\n").find("rows=2"), std::string::npos)
+      << "the failed drop was committed later";
+}
+
+}  // namespace
