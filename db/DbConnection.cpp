@@ -54,13 +54,25 @@ const TOptionTable* TDbConnection::ProviderTable() const {
   return nullptr;
 }
 
+// Provider names compare case-insensitively: another spelling of the same
+// provider keeps the physical connection.
 void TDbConnection::SetProviderName(const std::string& value) {
   const std::string name = Trimmed(value);
-  if (name == FProviderName) return;
+  if (::strcasecmp(name.c_str(), FProviderName.c_str()) == 0) {
+    FProviderName = name;
+    return;
+  }
   if (Connected()) throw EDatabaseError("This operation is not allowed on active connection");
   FProviderName = name;
-  FIConnection.reset();
+  ReleasePhysicalConnection();
   FOptionsModified = true;
+}
+
+// Transactions let go of the physical connection before it goes.
+void TDbConnection::ReleasePhysicalConnection() {
+  if (!FIConnection) return;
+  for (TDbTransaction* transaction : FTransactions) transaction->ForgetPhysicalConnection(FIConnection.get());
+  FIConnection.reset();
 }
 
 void TDbConnection::CloseIfChanged(const std::string& current, const std::string& next) {
@@ -108,6 +120,7 @@ void TDbConnection::Open() {
   const bool created = !FIConnection;
   if (created) {
     FIConnection = std::make_unique<TFbConnection>();
+    ++FPhysicalGeneration;
     FIConnection->SetDatabase(FDatabase);
     FIConnection->SetPort(FPort == 0 ? "" : std::to_string(FPort));
   }

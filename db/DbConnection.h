@@ -66,8 +66,10 @@ class TDbConnection {
   void RemoveTransaction(TDbTransaction* transaction);
   const std::vector<TDbTransaction*>& Transactions() const { return FTransactions; }
 
-  // The physical connection, created on the first Open.
+  // The physical connection, created on the first Open, and how many have
+  // been created: a statement made for an earlier one lets go of it.
   TFbConnection* PhysicalConnection() const { return FIConnection.get(); }
+  unsigned PhysicalGeneration() const { return FPhysicalGeneration; }
 
  private:
   const TOptionTable* ProviderTable() const;
@@ -75,6 +77,7 @@ class TDbConnection {
   void HandleConnectionError(EDataAccessError& E, bool& Fail, bool& Reconnect, bool& Reexecute, int attempt,
                              TConnLostCause& cause);
   void CloseIfChanged(const std::string& current, const std::string& next);
+  void ReleasePhysicalConnection();
 
   std::string FProviderName, FDatabase, FServer, FUsername, FPassword;
   int FPort = 0;
@@ -83,6 +86,7 @@ class TDbConnection {
   bool FInProcessError = false;
   bool FDestroying = false;
   std::unique_ptr<TFbConnection> FIConnection;
+  unsigned FPhysicalGeneration = 0;
   std::vector<TDbTransaction*> FTransactions;
   std::unique_ptr<TDbTransaction> FInternalDefTransaction;
 };

@@ -25,7 +25,14 @@ TDbTransaction* TDbSQL::UsedTransaction() const {
 TFbCommand& TDbSQL::BeginExecution(const void* component) {
   if (Connection == nullptr) throw EDatabaseError("Connection is not defined");
   if (!Connection->Connected()) Connection->Open();
-  if (!FCommand) FCommand = std::make_unique<TFbCommand>(Connection->PhysicalConnection());
+  if (FCommand && FCommandGeneration != Connection->PhysicalGeneration()) {
+    FCommand->Abandon();
+    FCommand.reset();
+  }
+  if (!FCommand) {
+    FCommand = std::make_unique<TFbCommand>(Connection->PhysicalConnection());
+    FCommandGeneration = Connection->PhysicalGeneration();
+  }
   FCommand->SetSQL(FinalSQL(), ParamCheck);
   FCommand->FComponent = component;
   TDbTransaction* used = UsedTransaction();

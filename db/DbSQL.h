@@ -49,6 +49,7 @@ class TDbSQL {
   void AfterExecuteStep(TFbCommand& command, bool result);
 
   std::unique_ptr<TFbCommand> FCommand;
+  unsigned FCommandGeneration = 0;  // the connection's physical generation FCommand belongs to
   TDbTransaction* FFixedUsedTransaction = nullptr;
 };
 

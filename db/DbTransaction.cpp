@@ -57,6 +57,11 @@ void TDbTransaction::ForgetConnection(TDbConnection* connection) {
   FDefaultConnection = nullptr;
 }
 
+void TDbTransaction::ForgetPhysicalConnection(TFbConnection* physical) {
+  if (!FShareTransaction && FITransaction) FITransaction->RemoveConnection(physical);
+  FPrepared = false;
+}
+
 void TDbTransaction::SetIsolationLevel(TIsolationLevel level) {
   if (Active()) throw Exception(ActiveTransaction);
   FIsolationLevel = level;

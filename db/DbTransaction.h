@@ -51,6 +51,8 @@ class TDbTransaction {
 
   // Called by a connection that goes away.
   void ForgetConnection(TDbConnection* connection);
+  // Called by a connection whose physical connection goes away.
+  void ForgetPhysicalConnection(TFbConnection* physical);
 
  private:
   void PrepareTransaction();

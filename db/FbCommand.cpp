@@ -233,6 +233,14 @@ void TFbCommand::FreeStatement(unsigned short option) {
 
 void TFbCommand::Unprepare() { FreeStatement(DSQL_drop); }
 
+void TFbCommand::Abandon() {
+  FConnection = nullptr;
+  FTransaction = nullptr;
+  FStmtHandle = 0;
+  FSQLType = 0;
+  FState = TCursorState::csInactive;
+}
+
 std::vector<TFbRow> TFbCommand::Select() {
   Prepare();
   return platform::WithCleanup([this] { return FetchAll(); }, [this] { Unprepare(); });

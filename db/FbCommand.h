@@ -40,6 +40,8 @@ class TFbCommand {
   std::vector<TFbParamDesc>& Params() { return FParams; }
 
   void SetTransaction(TFbTransaction* transaction) { FTransaction = transaction; }
+  // Lets go of a physical connection that is gone, without a call through it.
+  void Abandon();
   const void* FComponent = nullptr;
   bool FQueryRowsAffected = true;
   std::function<void(bool result)> AfterExecute;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "db/DbConnection.h"
+#include "db/DbSQL.h"
+#include "db/DbTransaction.h"
 #include "platform/Files.h"
 #include "support/FirebirdTools.h"
 #include "support/TestFolder.h"
@@ -109,6 +111,46 @@ TEST(DbConnection, SettingsCannotChangeUnderAnOpenConnection) {
   connection.cnn.Open();
   connection.cnn.ProviderOptions().SetValue("SQLDialect", "3");
   EXPECT_FALSE(connection.cnn.Connected());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DbConnection, AnotherSpellingOfTheProviderKeepsThePhysicalConnection) {
+  TDbConnection cnn;
+  cnn.SetProviderName("Firebird");
+  cnn.SetDatabase("/nowhere/VYR.FDB");
+  EXPECT_THROW(cnn.Open(), Exception);  // creates the physical connection, then fails to attach
+  TFbConnection* physical = cnn.PhysicalConnection();
+  ASSERT_NE(physical, nullptr);
+  cnn.SetProviderName("FIREBIRD");
+  EXPECT_EQ(cnn.PhysicalConnection(), physical);
+  EXPECT_EQ(cnn.ProviderName(), "FIREBIRD");
+}
+
+TEST(DbConnection, AChangedProviderLeavesNoTransactionOrStatementOnTheOldPhysicalConnection) {
+  TTestFolder folder;
+  CreateTestDatabase(folder / "VYR.FDB");
+  TDbConnection cnn;
+  cnn.SetProviderName("Firebird");
+  cnn.ProviderOptions().SetValue("ClientLibrary", std::string(PROGRAM_FOLDER) + "/libfbclient.so.2");
+  cnn.SetDatabase(folder / "VYR.FDB");
+  cnn.SetUsername("SYSDBA");
+  TDbTransaction Trans;
+  Trans.SetDefaultConnection(&cnn);
+  TDbQuery query;
+  query.Connection = &cnn;
+  query.Transaction = &Trans;
+  query.SQL = {"update T set NAME = NAME"};
+  query.Execute();
+  cnn.Close();
+  cnn.SetProviderName("");
+  cnn.SetProviderName("Firebird");
+  query.Execute();  // a new physical connection, the same components
+  ASSERT_NE(Trans.Physical(), nullptr);
+  EXPECT_EQ(Trans.Physical()->Connections(), std::vector<TFbConnection*>{cnn.PhysicalConnection()});
+  cnn.Close();
 }
 
 }  // namespace
