@@ -157,15 +157,32 @@ void TDbConnection::Close() {
   }
 }
 
+// A reconnect in the middle of work would leave that work on a dead handle:
+// only transactions that read committed data and write nothing may be active.
+bool TDbConnection::OnlyReadCommittedReadsActive() const {
+  for (const TDbTransaction* transaction : FTransactions)
+    if (transaction->Active() &&
+        !(transaction->ReadOnly() && transaction->IsolationLevel() == TIsolationLevel::ilReadCommitted))
+      return false;
+  return true;
+}
+
+// The connection is lost: what was active ends by its close action; the
+// server cannot answer, so errors are dropped and the handles reset.
+void TDbConnection::EndActiveTransactions() {
+  for (TDbTransaction* transaction : std::vector<TDbTransaction*>(FTransactions)) transaction->CloseTransaction(true);
+}
+
 void TDbConnection::HandleConnectionError(EDataAccessError& E, bool& Fail, bool& Reconnect, bool& Reexecute,
                                           int attempt, TConnLostCause& cause) {
   EDbError wrapper(E);
   cause = TConnLostCause::clUnknown;
   const bool fatal = wrapper.IsFatalError();
-  if (fatal) Reconnect = Connected() && attempt == 0;
+  if (fatal) Reconnect = Connected() && attempt == 0 && OnlyReadCommittedReadsActive();
   if (OnError) OnError(this, wrapper, Fail);
   if (!fatal) return;
   FIConnection->FIsValid = false;
+  if (attempt == 0) EndActiveTransactions();
   if (attempt == 0 && !Reconnect && !FInProcessError) {
     FInProcessError = true;
     try {

@@ -78,6 +78,8 @@ class TDbConnection {
                              TConnLostCause& cause);
   void CloseIfChanged(const std::string& current, const std::string& next);
   void ReleasePhysicalConnection();
+  bool OnlyReadCommittedReadsActive() const;
+  void EndActiveTransactions();
 
   std::string FProviderName, FDatabase, FServer, FUsername, FPassword;
   int FPort = 0;

@@ -175,3 +175,40 @@ TEST(Statements, AWorkWhoseAutomaticCommitFailedNeverLandsWithALaterStatement) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Statements, ALostConnectionInTheMiddleOfWorkIsReportedOnceAndClosesInsteadOfReconnecting) {
+  TLiveDatabase db;
+  TDbQuery work;
+  db.cnn.Open();
+  db.Trans.StartTransaction();
+  db.Run(work, {"update T set NAME = 'x' where ID = 1"}, &db.Trans);
+  ASSERT_TRUE(db.Trans.Active());
+  // an administrator ends the repair's attachment from another one
+  TDbConnection admin;
+  admin.SetProviderName("Firebird");
+  admin.ProviderOptions().SetValue("ClientLibrary", std::string(PROGRAM_FOLDER) + "/libfbclient.so.2");
+  admin.SetDatabase(db.path);
+  admin.SetUsername("SYSDBA");
+  TDbSQL end;
+  end.Connection = &admin;
+  end.SQL = {"delete from mon$attachments where mon$attachment_id <> current_connection"};
+  end.Execute();
+  admin.Close();
+
+  db.events.clear();
+  EXPECT_THROW(db.Run(work, {"update T set NAME = 'y' where ID = 2"}, &db.Trans), EDbError);
+  EXPECT_EQ(db.events.size(), 1u);
+  EXPECT_FALSE(db.Trans.Active());
+  EXPECT_FALSE(db.cnn.Connected());
+  // the next statement opens a fresh attachment and works
+  TDbSQL next;
+  EXPECT_EQ(db.Run(next, {"update T set NAME = 'z' where ID = 2"}), 1);
+  db.cnn.Close();
+  const std::string names = db.Query("select 'first=' || NAME from T where ID = 1;\nselect 'second=' || NAME from T where ID = 2;\n");
+  EXPECT_NE(names.find("first=x"), std::string::npos) << names;  // committed (retaining) before the loss
+  EXPECT_NE(names.find("second=z"), std::string::npos) << names;
+}
+
+}  // namespace
