@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <algorithm>
 #include <cstdint>
 #include <functional>
@@ -17,6 +18,7 @@
 #include "db/DbTransaction.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
+#include "platform/Signals.h"
 #include "repair/DataRepairStage.h"
 #include "repair/RebuildStage.h"
 #include "repair/RepairProcedure.h"
@@ -80,7 +82,21 @@ TRepairForm::TRepairForm(QWidget* parent)
   setFixedSize(ClientWidth, ClientHeight);
   CreateComponents();
   CreateControls();
+  WatchTerminationRequests();
   txtPath->setFocus();
+}
+
+// SIGTERM and SIGINT close the window as the close box does: at once when
+// idle, after the running repair otherwise.
+void TRepairForm::WatchTerminationRequests() {
+  platform::CatchTerminationRequests();
+  const int descriptor = platform::TerminationRequestDescriptor();
+  if (descriptor < 0) return;
+  auto* notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
+  connect(notifier, &QSocketNotifier::activated, this, [this] {
+    platform::DrainTerminationRequests();
+    close();
+  });
 }
 
 TRepairForm::~TRepairForm() = default;
@@ -180,7 +196,12 @@ void TRepairForm::cnnError(TDbConnection* Sender, EDataAccessError& E, bool& Fai
 
 void TRepairForm::ScriptEngineComConnectError(const std::string& AError) { AppendToLog("Lỗi " + AError); }
 
-void TRepairForm::ProcessEvents() { QCoreApplication::processEvents(); }
+// The embedded engine installs its own signal handlers when it loads; each
+// event round takes the termination requests back.
+void TRepairForm::ProcessEvents() {
+  platform::CatchTerminationRequests();
+  QCoreApplication::processEvents();
+}
 
 void TRepairForm::ShowMessage(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), QString::fromStdString(text),
@@ -220,6 +241,7 @@ void TRepairForm::btChap_NhanClick(QObject* sender) {
   }
   if (FFocusFolderBoxAfterRun) txtPath->setFocus();
   else if (focusBefore) focusBefore->setFocus();
+  platform::CatchTerminationRequests();
   if (FCloseRequested) close();
 }
 

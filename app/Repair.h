@@ -75,6 +75,7 @@ class TRepairForm : public QWidget, public TRepairHost {
   // Appends to the log without processing events.
   void AppendToLog(const std::string& text);
   void SetRepairControlsEnabled(bool enabled);
+  void WatchTerminationRequests();
 
   std::string msg2;
   bool FRepairRunning = false;

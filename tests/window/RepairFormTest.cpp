@@ -1,4 +1,5 @@
 #include <QAction>
+#include <csignal>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -279,6 +280,21 @@ class RepairFormTest : public QObject {
     form.btChap_Nhan->click();
     probe.stop();
     QVERIFY2(roundsBeforeAnyOutput >= 3, QByteArray::number(roundsBeforeAnyOutput).constData());
+  }
+
+  void aTerminationRequestAfterARepairClosesTheWindow() {
+    TTestFolder folder("VYR10");
+    MakeInstallFolder(folder);
+    TRepairForm form;
+    form.SetPause([](unsigned) {});
+    TMessageBoxes boxes;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.txtPath->setText(QString::fromStdString(folder.Path()));
+    form.btChap_Nhan->click();  // loads the embedded engine, which installs its own handlers
+    QCOMPARE(boxes.texts, QStringList{DoneText});
+    ::raise(SIGTERM);
+    QTRY_VERIFY(!form.isVisible());
   }
 
   void folderPickerStartsAtTheTextAndSetsTheChosenFolder() {
