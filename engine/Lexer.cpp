@@ -1,5 +1,6 @@
 #include "engine/Lexer.h"
 
+#include <algorithm>
 #include <cctype>
 #include <strings.h>
 
@@ -22,18 +23,22 @@ std::string TToken::Describe() const {
   }
 }
 
+// Columns count characters (a UTF-8 continuation byte adds none). Offsets
+// asked for mostly grow, so the count goes on from the last one asked for
+// instead of starting again at the top of the script.
 std::string TLexer::PositionOf(std::size_t offset) const {
-  std::size_t line = 1;
-  std::size_t column = 1;
-  for (std::size_t i = 0; i < offset && i < FText.size(); ++i) {
-    if (FText[i] == '\n' || (FText[i] == '\r' && (i + 1 >= FText.size() || FText[i + 1] != '\n'))) {
-      ++line;
-      column = 1;
-    } else if (FText[i] != '\r') {
-      ++column;
+  if (offset < FCounted.Offset) FCounted = TCountedPosition{};
+  const std::size_t end = std::min(offset, FText.size());
+  for (std::size_t& i = FCounted.Offset; i < end; ++i) {
+    const unsigned char c = static_cast<unsigned char>(FText[i]);
+    if (c == '\n' || (c == '\r' && (i + 1 >= FText.size() || FText[i + 1] != '\n'))) {
+      ++FCounted.Line;
+      FCounted.Column = 1;
+    } else if (c != '\r' && (c & 0xC0) != 0x80) {
+      ++FCounted.Column;
     }
   }
-  return "line " + std::to_string(line) + ", column " + std::to_string(column);
+  return "line " + std::to_string(FCounted.Line) + ", column " + std::to_string(FCounted.Column);
 }
 
 void TLexer::SkipBlanksAndComments() {

@@ -35,6 +35,11 @@ class TLexer {
   TToken ReadString();
   TToken ReadWord();
 
+  struct TCountedPosition {
+    std::size_t Offset = 0, Line = 1, Column = 1;
+  };
+
   const std::string& FText;
   std::size_t FPosition = 0;
+  mutable TCountedPosition FCounted;  // where PositionOf stopped counting
 };

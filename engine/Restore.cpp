@@ -6,6 +6,7 @@
 #include "engine/ParameterBuffer.h"
 #include "engine/ScriptErrors.h"
 #include "engine/ServicesClient.h"
+#include "platform/OutputCapture.h"
 
 namespace {
 
@@ -130,16 +131,44 @@ void CheckOnline(const TServicesClient& client, const std::string& databaseFile,
     throw EScriptError("The restored database " + databaseFile + " is not online (it was left shut down)");
 }
 
+// The lines the engine wrote to standard output that say what went wrong
+// ("ERROR: Backup incomplete"), joined; the volume prompts are left out.
+std::string ErrorLines(const std::string& output) {
+  std::string errors;
+  for (std::size_t at = output.find("ERROR:"); at != std::string::npos; at = output.find("ERROR:", at + 1)) {
+    const std::size_t end = output.find_first_of("\r\n", at);
+    std::string line = output.substr(at + 6, end == std::string::npos ? std::string::npos : end - at - 6);
+    while (!line.empty() && line.front() == ' ') line.erase(0, 1);
+    if (!line.empty()) errors += (errors.empty() ? "" : "; ") + line;
+  }
+  return errors;
+}
+
+// The online check, with the engine's own reason in front when it gave one.
+void CheckRestoredOnline(const TServicesClient& client, const std::string& databaseFile,
+                         const TRestoreOptions& options, const std::string& engineOutput) {
+  try {
+    CheckOnline(client, databaseFile, options);
+  } catch (const EScriptError& error) {
+    const std::string reason = ErrorLines(engineOutput);
+    if (reason.empty()) throw;
+    throw EScriptError(reason + " (" + error.Message() + ")");
+  }
+}
+
 }  // namespace
 
 void RestoreDatabase(const std::string& backupFile, const std::string& databaseFile, const TRestoreOptions& options,
                      const TRestoreLineHandler& onLine) {
   TServicesClient client(options.ClientLibrary);
   std::exception_ptr handlerError;
+  std::string engineOutput;
   {
+    platform::TStandardOutputCapture capture;
     TServiceAttachment service(client, options);
     service.Start(RestoreRequest(backupFile, databaseFile, options));
     for (std::string line; service.NextLine(line);) {
+      capture.Collect();
       if (!onLine || handlerError) continue;
       try {
         onLine(line);
@@ -147,9 +176,12 @@ void RestoreDatabase(const std::string& backupFile, const std::string& databaseF
         handlerError = std::current_exception();
       }
     }
+    service.Detach();
+    capture.Collect();
+    engineOutput = capture.Text();
   }
   if (handlerError) std::rethrow_exception(handlerError);
-  CheckOnline(client, databaseFile, options);
+  CheckRestoredOnline(client, databaseFile, options, engineOutput);
 }
 
 void CheckDatabaseOnline(const std::string& databaseFile, const TRestoreOptions& options) {

@@ -111,6 +111,16 @@ TEST(ScriptEngine, ServerErrorsReachTheErrorCallbackWithTheirFullText) {
   EXPECT_NE(missingFolder.errors[0].find("failed to create database"), std::string::npos) << missingFolder.errors[0];
 }
 
+TEST(ScriptEngine, ACutShortBackupIsReportedWithTheEnginesOwnReason) {
+  TBackedUpInstall install;
+  const std::string backup = ReadFileBytes(install.paths.Backup);
+  WriteTextFile(install.paths.Backup, backup.substr(0, backup.size() / 2));
+  TEngineRun run;
+  run.Run(RestoreCall(install.paths, Options(), install.paths.Backup));
+  ASSERT_EQ(run.errors.size(), 1u);
+  EXPECT_EQ(run.errors[0].rfind("Backup incomplete", 0), 0u) << run.errors[0];
+}
+
 TEST(ScriptEngine, ScriptMistakesAreNamedClearly) {
   TBackedUpInstall install;
   struct {
@@ -119,6 +129,8 @@ TEST(ScriptEngine, ScriptMistakesAreNamedClearly) {
       {RestoreCall(install.paths, Options() + "; FAST", install.paths.Backup), "Unknown restore option \"FAST\""},
       {"execute scriptblock as begin x = ; end", "Syntax error at line 1, column 34: expected a string or a variable"},
       {"select 1 from rdb$database;", "Syntax error at line 1, column 1: expected \"execute scriptblock\""},
+      {"execute scriptblock as begin x = 'ổ'; y = ; end",
+       "Syntax error at line 1, column 43: expected a string or a variable"},
       {"execute scriptblock as begin sb_shout('x'); end", "Unknown function sb_shout"},
       {"execute scriptblock as begin sb_progress(y); end", "Variable y is not defined"},
       {"execute scriptblock as begin s = 'open; end", "Unterminated string"},

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <unistd.h>
 
 #include "db/DbConnection.h"
 #include "db/DbErrors.h"
@@ -34,6 +35,13 @@ std::string OneLine(std::string text) {
   return text;
 }
 
+// Reports go to a copy of the standard output taken at the start: the
+// restore catches the standard output itself while it runs.
+FILE* ReportStream() {
+  static FILE* stream = ::fdopen(::dup(STDOUT_FILENO), "w");
+  return stream;
+}
+
 // Measures the stretches between event rounds, by the phase they end in.
 class TGapMeter {
  public:
@@ -49,7 +57,7 @@ class TGapMeter {
   }
   void Print() const {
     for (const auto& [phase, milliseconds] : FLongest)
-      std::printf("GAP %s %llu ms\n", phase.c_str(), static_cast<unsigned long long>(milliseconds));
+      std::fprintf(ReportStream(), "GAP %s %llu ms\n", phase.c_str(), static_cast<unsigned long long>(milliseconds));
   }
 
  private:
@@ -80,8 +88,8 @@ class TPrintingHost : public TRepairHost {
     Gaps.Phase(FStatement < 4 ? "statement " + std::to_string(FStatement + 1) : std::string("closing the connection"));
   }
   void Print(const char* kind, const std::string& text) {
-    std::printf("%s %s\n", kind, OneLine(text).c_str());
-    std::fflush(stdout);
+    std::fprintf(ReportStream(), "%s %s\n", kind, OneLine(text).c_str());
+    std::fflush(ReportStream());
   }
 
   TGapMeter Gaps;
@@ -158,6 +166,7 @@ int main(int argc, char** argv) {
   TRepairProcedure(host, &dataPhase, &rebuildPhase).Run(argv[1]);
   host.Gaps.Phase("end");
   if (gaps) host.Gaps.Print();
-  std::printf("END\n");
+  std::fprintf(ReportStream(), "END\n");
+  std::fflush(ReportStream());
   return 0;
 }
