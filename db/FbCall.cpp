@@ -38,17 +38,26 @@ std::mutex& NotificationLock() {
   return lock;
 }
 
-// A decimal number with at most one ".", as the version text must be.
+// A decimal number with at most one ".", as the version text must be. Read
+// digit by digit: the C library's reading follows LC_NUMERIC, whose decimal
+// separator is a comma in many locales.
 double ReadDecimal(const std::string& text) {
   bool digits = false;
   int points = 0;
+  double value = 0, scale = 1;
   for (char c : text) {
-    if (std::isdigit(static_cast<unsigned char>(c))) digits = true;
-    else if (c == '.') ++points;
-    else points = 2;
+    if (std::isdigit(static_cast<unsigned char>(c))) {
+      digits = true;
+      if (points == 0) value = value * 10 + (c - '0');
+      else value += (c - '0') * (scale /= 10);
+    } else if (c == '.') {
+      ++points;
+    } else {
+      points = 2;
+    }
   }
   if (!digits || points > 1) throw Exception("'" + text + "' is not a valid floating point value");
-  return std::strtod(text.c_str(), nullptr);
+  return value;
 }
 
 }  // namespace

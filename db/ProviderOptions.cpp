@@ -1,5 +1,9 @@
 #include "db/ProviderOptions.h"
 
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+
 #include <algorithm>
 #include <strings.h>
 
@@ -19,6 +23,13 @@ bool IsInteger(const std::string& text) {
   return true;
 }
 
+// Integer options end up in 32-bit settings (a dialect, a length, a port).
+bool FitsInt32(const std::string& text) {
+  errno = 0;
+  const long long number = std::strtoll(text.c_str(), nullptr, 10);
+  return errno != ERANGE && number >= INT32_MIN && number <= INT32_MAX;
+}
+
 }  // namespace
 
 void TOption::Check(const std::string& value) const {
@@ -26,7 +37,7 @@ void TOption::Check(const std::string& value) const {
   bool fits = true;
   switch (Kind) {
     case TOptionKind::String: break;
-    case TOptionKind::Integer: fits = IsInteger(text); break;
+    case TOptionKind::Integer: fits = IsInteger(text) && FitsInt32(text); break;
     case TOptionKind::Boolean: fits = SameText(text, "True") || SameText(text, "False"); break;
     case TOptionKind::Enumerator:
       fits = std::any_of(Values.begin(), Values.end(), [&](const std::string& v) { return SameText(v, text); });

@@ -52,6 +52,10 @@ TEST(ProviderOptions, NamesAndValuesAreChecked) {
             "Invalid value: Yes for option UseUnicode");
   EXPECT_EQ(MessageOf([&] { options.List().SetValue("SQLDialect", "three"); }),
             "Invalid value: three for option SQLDialect");
+  EXPECT_EQ(MessageOf([&] { options.List().SetValue("SQLDialect", "4294967297"); }),
+            "Invalid value: 4294967297 for option SQLDialect");
+  EXPECT_EQ(MessageOf([&] { options.List().SetValue("CharLength", "99999999999999999999"); }),
+            "Invalid value: 99999999999999999999 for option CharLength");
   EXPECT_EQ(MessageOf([&] { options.List().GetValue("Colour"); }),
             "\"Colour\" is not a valid option name for Firebird provider");
   EXPECT_TRUE(options.List().Lines().empty());
