@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -111,6 +112,8 @@ void TRepairForm::CreateControls() {
   mLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   mLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   mLog->setFocusPolicy(Qt::ClickFocus);
+  mLog->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(mLog, &QPlainTextEdit::customContextMenuRequested, this, &TRepairForm::ShowLogMenu);
 
   Panel1 = new QWidget(this);
   Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -203,10 +206,23 @@ void TRepairForm::ProcessEvents() {
   QCoreApplication::processEvents();
 }
 
+// The busy cursor of a running repair does not stand over a box that waits
+// for the operator.
 void TRepairForm::ShowMessage(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), QString::fromStdString(text),
                   QMessageBox::Ok, this);
+  QApplication::setOverrideCursor(Qt::ArrowCursor);
   box.exec();
+  QApplication::restoreOverrideCursor();
+}
+
+// The log's own menu, in the operator's language: copy and select all.
+void TRepairForm::ShowLogMenu(const QPoint& position) {
+  QMenu menu(mLog);
+  QAction* copy = menu.addAction(QString::fromUtf8("Sao chép"), mLog, &QPlainTextEdit::copy);
+  copy->setEnabled(mLog->textCursor().hasSelection());
+  menu.addAction(QString::fromUtf8("Chọn tất cả"), mLog, &QPlainTextEdit::selectAll);
+  menu.exec(mLog->mapToGlobal(position));
 }
 
 // The folder box is disabled while a repair runs; it takes the focus when

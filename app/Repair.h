@@ -76,6 +76,7 @@ class TRepairForm : public QWidget, public TRepairHost {
   void AppendToLog(const std::string& text);
   void SetRepairControlsEnabled(bool enabled);
   void WatchTerminationRequests();
+  void ShowLogMenu(const QPoint& position);
 
   std::string msg2;
   bool FRepairRunning = false;

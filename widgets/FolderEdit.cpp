@@ -31,6 +31,10 @@ void TFolderEdit::RightButtonClick() {
   picker.setFileMode(QFileDialog::Directory);
   picker.setAcceptMode(QFileDialog::AcceptOpen);
   picker.setLabelText(QFileDialog::Accept, QString::fromUtf8(PickerAccept));
+  picker.setLabelText(QFileDialog::Reject, QString::fromUtf8("Hủy bỏ"));
+  picker.setLabelText(QFileDialog::LookIn, QString::fromUtf8("Tìm trong:"));
+  picker.setLabelText(QFileDialog::FileName, QString::fromUtf8("Thư mục:"));
+  picker.setLabelText(QFileDialog::FileType, QString::fromUtf8("Loại:"));
   // Open inside the folder itself, with its full path in the name box, so
   // that confirming at once keeps the folder.
   picker.setDirectory(folder);

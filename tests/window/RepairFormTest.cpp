@@ -2,6 +2,7 @@
 #include <csignal>
 #include <QFileDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -282,6 +283,33 @@ class RepairFormTest : public QObject {
     QVERIFY2(roundsBeforeAnyOutput >= 3, QByteArray::number(roundsBeforeAnyOutput).constData());
   }
 
+  void theLogMenuSpeaksVietnameseAndBoxesShowNoBusyCursor() {
+    TRepairForm form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.AddLog("một dòng");
+    QStringList items;
+    QTimer::singleShot(0, [&] {
+      QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr);
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      for (QAction* action : menu->actions()) items << action->text();
+      menu->close();
+    });
+    emit form.mLog->customContextMenuRequested(QPoint(5, 5));
+    QCOMPARE(items, (QStringList{QString::fromUtf8("Sao chép"), QString::fromUtf8("Chọn tất cả")}));
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);  // as during a run
+    Qt::CursorShape shapeOverBox = Qt::WaitCursor;
+    TModalDriver box([&](QWidget* modal) {
+      shapeOverBox = QApplication::overrideCursor()->shape();
+      qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Ok)->click();
+    });
+    form.ShowMessage("xong");
+    QCOMPARE(shapeOverBox, Qt::ArrowCursor);
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    QApplication::restoreOverrideCursor();
+  }
+
   void aTerminationRequestAfterARepairClosesTheWindow() {
     TTestFolder folder("VYR10");
     MakeInstallFolder(folder);
@@ -304,12 +332,14 @@ class RepairFormTest : public QObject {
     TFolderEdit box;
     QCOMPARE(box.text(), QStringLiteral("D:\\"));
     box.setText(QString::fromStdString(folder / "start"));
-    QString title, acceptLabel, startFolder, nameText;
+    QString title, acceptLabel, rejectLabel, lookInLabel, startFolder, nameText;
     TModalDriver pick([&](QWidget* modal) {
       auto* picker = qobject_cast<QFileDialog*>(modal);
       if (picker == nullptr) return;
       title = picker->windowTitle();
       acceptLabel = picker->labelText(QFileDialog::Accept);
+      rejectLabel = picker->labelText(QFileDialog::Reject);
+      lookInLabel = picker->labelText(QFileDialog::LookIn);
       startFolder = picker->directory().absolutePath();
       if (auto* nameBox = picker->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) nameText = nameBox->text();
       // the operator types another folder into the name box and confirms
@@ -322,6 +352,8 @@ class RepairFormTest : public QObject {
     box.RightButtonClick();
     QCOMPARE(title, QString::fromUtf8("Chọn thư mục"));
     QCOMPARE(acceptLabel, QString::fromUtf8("Chọn"));
+    QCOMPARE(rejectLabel, QString::fromUtf8("Hủy bỏ"));
+    QCOMPARE(lookInLabel, QString::fromUtf8("Tìm trong:"));
     QCOMPARE(startFolder, QDir(QString::fromStdString(folder / "start")).absolutePath());
     QCOMPARE(nameText, QString::fromStdString(folder / "start"));
     QCOMPARE(box.text(), QString::fromStdString(folder / "other"));
