@@ -226,17 +226,30 @@ TEST(RepairProcedure, DatabaseOpenInAnotherFirebirdProcessIsNotTouched) {
   EXPECT_FALSE(platform::FileExists(install.Paths().SafetyCopy));
 }
 
-TEST(RepairProcedure, TooLittleDiskStopsBeforeAnythingIsCopied) {
-  TTestFolder folder("VYR10");
-  const auto paths = TInstallPaths::FromFolderText(folder.Path());
+// An install folder whose DATA is a small file system of numerator /
+// denominator times the test database's size (plus extra bytes), holding it.
+struct TSmallInstall {
+  TTestFolder folder{"VYR10"};
+  TInstallPaths paths = TInstallPaths::FromFolderText(folder.Path());
   TTestFolder scratch;
-  CreateTestDatabase(scratch / "VYR.FDB");
-  const std::uint64_t size = *platform::FileSize(scratch / "VYR.FDB");
-  TSmallFileSystem data(paths.DataFolder, size + size / 2);
-  if (!data.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
-  ASSERT_FALSE(platform::CopyFile(scratch / "VYR.FDB", paths.Database));
+  std::uint64_t size = 0;
+  std::unique_ptr<TSmallFileSystem> data;
+
+  TSmallInstall(std::uint64_t numerator, std::uint64_t denominator, std::uint64_t extra = 0) {
+    CreateTestDatabase(scratch / "VYR.FDB");
+    size = *platform::FileSize(scratch / "VYR.FDB");
+    data = std::make_unique<TSmallFileSystem>(paths.DataFolder, size * numerator / denominator + extra);
+    if (Mounted()) platform::CopyFile(scratch / "VYR.FDB", paths.Database);
+  }
+  bool Mounted() const { return data->Mounted(); }
+};
+
+TEST(RepairProcedure, TooLittleDiskStopsBeforeAnythingIsCopied) {
+  TSmallInstall install(3, 2);
+  if (!install.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+  const TInstallPaths& paths = install.paths;
   TRun run;
-  run.Repair(folder.Path());
+  run.Repair(install.folder.Path());
   ASSERT_EQ(run.host.Messages.size(), 1u);
   EXPECT_EQ(run.host.Messages[0].rfind("Không đủ chỗ trống trên đĩa để sửa dữ liệu: cần ", 0), 0u);
   EXPECT_TRUE(run.host.Log.empty());
@@ -346,18 +359,13 @@ TEST(RepairProcedure, TheMarkerStandsWhileTheStagesRun) {
 }
 
 TEST(RepairProcedure, SpaceFreedOnlyLaterDoesNotCountForTheSafetyCopy) {
-  TTestFolder folder("VYR10");
-  const auto paths = TInstallPaths::FromFolderText(folder.Path());
-  TTestFolder scratch;
-  CreateTestDatabase(scratch / "VYR.FDB");
-  const std::uint64_t size = *platform::FileSize(scratch / "VYR.FDB");
-  TSmallFileSystem data(paths.DataFolder, 3 * size + size / 2 + 65536);
-  if (!data.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
-  ASSERT_FALSE(platform::CopyFile(scratch / "VYR.FDB", paths.Database));
-  const std::string oldBackup(2 * size, 'b');  // deleted only when gbak runs
+  TSmallInstall install(7, 2, 65536);
+  if (!install.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+  const TInstallPaths& paths = install.paths;
+  const std::string oldBackup(2 * install.size, 'b');  // deleted only when gbak runs
   WriteTextFile(paths.Backup, oldBackup);
   TRun run;
-  run.Repair(folder.Path());
+  run.Repair(install.folder.Path());
   ASSERT_EQ(run.host.Messages.size(), 1u);
   EXPECT_EQ(run.host.Messages[0].rfind("Không đủ chỗ trống trên đĩa để sửa dữ liệu: cần ", 0), 0u);
   EXPECT_EQ(ReadFileBytes(paths.Backup), oldBackup);
@@ -366,14 +374,9 @@ TEST(RepairProcedure, SpaceFreedOnlyLaterDoesNotCountForTheSafetyCopy) {
 }
 
 TEST(DiskFull, DuringTheSafetyCopyNothingChangesAndNoPartialCopyStays) {
-  TTestFolder folder("VYR10");
-  const auto paths = TInstallPaths::FromFolderText(folder.Path());
-  TTestFolder scratch;
-  CreateTestDatabase(scratch / "VYR.FDB");
-  const std::uint64_t size = *platform::FileSize(scratch / "VYR.FDB");
-  TSmallFileSystem data(paths.DataFolder, size + size / 2);
-  if (!data.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
-  ASSERT_FALSE(platform::CopyFile(scratch / "VYR.FDB", paths.Database));
+  TSmallInstall install(3, 2);
+  if (!install.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+  const TInstallPaths& paths = install.paths;
   const std::string original = ReadFileBytes(paths.Database);
   auto reason = TakeSafetyCopy(paths);
   ASSERT_TRUE(reason);

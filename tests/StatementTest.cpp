@@ -41,6 +41,15 @@ struct TLiveDatabase {
     return statement.RowsAffected;
   }
   std::string Query(const std::string& sql) { return RunIsqlOn(path, sql); }
+
+  // A second attachment to the same database, from this process's engine.
+  void OpenAnother(TDbConnection& other) {
+    other.SetProviderName("Firebird");
+    other.ProviderOptions().SetValue("ClientLibrary", std::string(PROGRAM_FOLDER) + "/libfbclient.so.2");
+    other.SetDatabase(path);
+    other.SetUsername("SYSDBA");
+    other.Open();
+  }
 };
 
 TEST(Statements, RowCountsComeFromTheServer) {
@@ -149,13 +158,9 @@ TEST(Statements, AWorkWhoseAutomaticCommitFailedNeverLandsWithALaterStatement) {
   db.Run(create, {"create table U (ID integer)"});
   // another attachment of this process keeps T in use, so dropping it fails at commit
   TDbConnection other;
-  other.SetProviderName("Firebird");
-  other.ProviderOptions().SetValue("ClientLibrary", std::string(PROGRAM_FOLDER) + "/libfbclient.so.2");
-  other.SetDatabase(db.path);
-  other.SetUsername("SYSDBA");
+  db.OpenAnother(other);
   TDbTransaction otherTrans;
   otherTrans.SetDefaultConnection(&other);
-  other.Open();
   otherTrans.StartTransaction();
   TDbQuery reader;
   reader.Connection = &other;
@@ -187,10 +192,7 @@ TEST(Statements, ALostConnectionInTheMiddleOfWorkIsReportedOnceAndClosesInsteadO
   ASSERT_TRUE(db.Trans.Active());
   // an administrator ends the repair's attachment from another one
   TDbConnection admin;
-  admin.SetProviderName("Firebird");
-  admin.ProviderOptions().SetValue("ClientLibrary", std::string(PROGRAM_FOLDER) + "/libfbclient.so.2");
-  admin.SetDatabase(db.path);
-  admin.SetUsername("SYSDBA");
+  db.OpenAnother(admin);
   TDbSQL end;
   end.Connection = &admin;
   end.SQL = {"delete from mon$attachments where mon$attachment_id <> current_connection"};
