@@ -122,8 +122,8 @@ void TDbConnection::Open() {
     FIConnection = std::make_unique<TFbConnection>();
     ++FPhysicalGeneration;
     FIConnection->SetDatabase(FDatabase);
-    FIConnection->SetPort(FPort == 0 ? "" : std::to_string(FPort));
   }
+  FIConnection->SetPort(FPort == 0 ? "" : std::to_string(FPort));  // also a port changed since the first Open
   if (created || FOptionsModified) PassOptionsDown();
   FIConnection->FComponent = this;
   FIConnection->FOnError = [this](EDataAccessError& E, bool& Fail, bool& Reconnect, bool& Reexecute, int attempt,

@@ -10,10 +10,18 @@ const char* const InactiveTransaction = "Can't perform operation on inactive tra
 
 }  // namespace
 
+// Nothing may leave a destructor: a failure while the transaction ends here
+// has been reported through the connection's error event already.
 TDbTransaction::~TDbTransaction() {
   FDestroying = true;
-  CloseTransaction(true);
-  Unbind();
+  try {
+    CloseTransaction(true);
+  } catch (...) {
+  }
+  try {
+    Unbind();
+  } catch (...) {
+  }
 }
 
 TFbTransaction* TDbTransaction::Physical() const {

@@ -1,6 +1,7 @@
 #include "db/SqlScanner.h"
 
 #include <cctype>
+#include <optional>
 #include <strings.h>
 
 #include "platform/Exception.h"
@@ -47,6 +48,18 @@ std::size_t QuotedEnd(const std::string& text, std::size_t start, char quote) {
   return text.size();
 }
 
+// Firebird's q-string: q'<open>…<close>' where close is the bracket that
+// matches open, or open itself; nothing inside is special. The end of the
+// literal, or nothing when the text at start is no q-string.
+std::optional<std::size_t> QStringEnd(const std::string& text, std::size_t start) {
+  if (start + 2 >= text.size() || (text[start] != 'q' && text[start] != 'Q') || text[start + 1] != '\'') return std::nullopt;
+  const char open = text[start + 2];
+  const char close = open == '(' ? ')' : open == '[' ? ']' : open == '{' ? '}' : open == '<' ? '>' : open;
+  for (std::size_t i = start + 3; i + 1 < text.size(); ++i)
+    if (text[i] == close && text[i + 1] == '\'') return i + 2;
+  return text.size();
+}
+
 }  // namespace
 
 std::vector<TSqlToken> TokenizeSql(const std::string& text) {
@@ -66,6 +79,9 @@ std::vector<TSqlToken> TokenizeSql(const std::string& text) {
       kind = TSqlTokenKind::BlockComment;
       const std::size_t close = text.find("*/", i + 2);
       i = close == std::string::npos ? text.size() : close + 2;
+    } else if (auto end = QStringEnd(text, i)) {
+      kind = TSqlTokenKind::String;
+      i = *end;
     } else if (c == '\'') {
       kind = TSqlTokenKind::String;
       i = QuotedEnd(text, i, '\'');
@@ -109,8 +125,11 @@ TScannedSql ScanParameters(const std::string& text, bool scanParams) {
   bool kindDecided = false;
   bool stopped = false;
   const TSqlToken* previous = nullptr;  // the last token that is no blank or comment
+  int brackets = 0;                      // inside [ ]: array bounds such as [1:5], no markers
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     const TSqlToken& token = tokens[i];
+    if (token.Kind == TSqlTokenKind::Symbol && token.Text == "[") ++brackets;
+    if (token.Kind == TSqlTokenKind::Symbol && token.Text == "]" && brackets > 0) --brackets;
     if (!IsNoise(token)) {
       if (!kindDecided) {
         kindDecided = true;
@@ -125,7 +144,7 @@ TScannedSql ScanParameters(const std::string& text, bool scanParams) {
         if (Is(token, stop)) stopped = true;
       previous = &token;
     }
-    const bool marker = !stopped && token.Kind == TSqlTokenKind::Symbol && token.Text == ":" && i + 1 < tokens.size() &&
+    const bool marker = !stopped && brackets == 0 && token.Kind == TSqlTokenKind::Symbol && token.Text == ":" && i + 1 < tokens.size() &&
                         (tokens[i + 1].Kind == TSqlTokenKind::Identifier || tokens[i + 1].Kind == TSqlTokenKind::Keyword ||
                          tokens[i + 1].Kind == TSqlTokenKind::Number || tokens[i + 1].Kind == TSqlTokenKind::QuotedIdentifier);
     if (!marker) {

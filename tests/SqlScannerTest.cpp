@@ -35,6 +35,16 @@ TEST(SqlScanner, StopWordsEndTheScanButIdentifiersContainingThemDoNot) {
   EXPECT_TRUE(ScanParameters("delete from T where ID = :id", false).ParamNames.empty());
 }
 
+TEST(SqlScanner, QStringsAndArrayBoundsHoldNoMarkers) {
+  const auto quoted = ScanParameters("select q'{it''s :x}', Q'(a)b:)', q'!:y!' from T where A = :A", true);
+  EXPECT_EQ(quoted.NativeText, "select q'{it''s :x}', Q'(a)b:)', q'!:y!' from T where A = ?");
+  EXPECT_EQ(quoted.ParamNames, Names{"A"});
+  const auto array = ScanParameters("recreate table ARR (A integer[1:5], B char(2)[0:3, 1:2])", true);
+  EXPECT_EQ(array.NativeText, "recreate table ARR (A integer[1:5], B char(2)[0:3, 1:2])");
+  EXPECT_TRUE(array.ParamNames.empty());
+  EXPECT_EQ(UniversalSql("select q'{a -- b}' from T"), "select q'{a -- b}' from T");
+}
+
 TEST(SqlScanner, LineCommentsBecomeBlockComments) {
   EXPECT_EQ(UniversalSql("a\r\n  -----\r\nb -- x */ y\r\n'--not'"), "a\r\n  /*---*/\r\nb -- x */ y\r\n'--not'");
   EXPECT_THROW(UniversalSql("select {fn now()} from rdb$database"), Exception);

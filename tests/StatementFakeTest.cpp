@@ -155,3 +155,20 @@ TEST(StatementCalls, TransactionParameterBuffersFollowTheSettings) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StatementCalls, APortChangedAfterTheFirstOpenReachesTheConnectionText) {
+  TRecordedConnection r;
+  auto lastFileName = r.Control<const char* (*)()>("FakeClient_LastFileName");
+  r.cnn.SetServer("db.local");
+  r.cnn.SetPort(3051);
+  r.cnn.Open();
+  EXPECT_STREQ(lastFileName(), "db.local/3051:/srv/VYR10/DATA/VYR.FDB");
+  r.cnn.SetPort(3052);
+  r.cnn.Open();
+  EXPECT_STREQ(lastFileName(), "db.local/3052:/srv/VYR10/DATA/VYR.FDB");
+  r.cnn.Close();
+}
+
+}  // namespace
