@@ -30,13 +30,26 @@ void TInterpreter::Run(const TScriptBlock& block, const std::vector<std::string>
   for (const auto& statement : block.Statements) Execute(statement, variables);
 }
 
+namespace {
+
+// The statement's place goes after a message that does not name one.
+EScriptError At(const TStatement& statement, const EScriptError& error) {
+  return EScriptError(error.Message() + " (" + statement.Position + ")");
+}
+
+}  // namespace
+
 void TInterpreter::Execute(const TStatement& statement, TVariables& variables) {
+  std::vector<std::string> arguments;
+  try {
+    for (const auto& argument : statement.Arguments) arguments.push_back(Evaluate(argument, variables));
+  } catch (const EScriptError& error) {
+    throw At(statement, error);
+  }
   if (statement.What == TStatement::Kind::Assignment) {
-    variables[statement.Name] = Evaluate(statement.Arguments.front(), variables);
+    variables[statement.Name] = arguments.front();
     return;
   }
-  std::vector<std::string> arguments;
-  for (const auto& argument : statement.Arguments) arguments.push_back(Evaluate(argument, variables));
   Call(statement, arguments);
 }
 
@@ -60,7 +73,12 @@ void TInterpreter::Call(const TStatement& statement, const std::vector<std::stri
 }
 
 void TInterpreter::RestoreDatabase(const TStatement& statement, const std::vector<std::string>& arguments) {
-  const TRestoreOptions options = TRestoreOptions::Parse(arguments[2]);
+  TRestoreOptions options;
+  try {
+    options = TRestoreOptions::Parse(arguments[2]);
+  } catch (const EScriptError& error) {
+    throw At(statement, error);
+  }
   const bool hasCallback = !arguments[3].empty();
   const TScriptBlock callback = hasCallback ? ParseSingleBlock(arguments[3]) : TScriptBlock{};
   ::RestoreDatabase(arguments[0], arguments[1], options, [&](const std::string& line) {

@@ -5,7 +5,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include "platform/Exception.h"
 #include "platform/Files.h"
+#include "platform/Library.h"
 #include "support/TestFolder.h"
 
 namespace {
@@ -117,6 +119,31 @@ TEST(Files, ProgramFolderEndsInASeparator) {
   EXPECT_EQ(folder.back(), '/');
   EXPECT_EQ(platform::FolderOf("/a/b/c"), "/a/b/");
   EXPECT_EQ(platform::FolderOf("c"), "");
+}
+
+}  // namespace
+
+namespace {
+
+// A bare library name found in the program folder is loaded from there or
+// not at all: a broken file there is not passed over for another of its name
+// on the search path.
+TEST(Libraries, ABrokenLibraryInTheProgramFolderIsAnErrorNotPassedOver) {
+  const std::string name = "libvyrprobe" + std::to_string(::getpid()) + ".so";
+  const std::string onSearchPath = std::string(PROGRAM_FOLDER) + "/" + name;
+  const std::string besideProgram = platform::ProgramFolder() + name;
+  ASSERT_FALSE(platform::CopyFile(FAKE_ENGINE_PATH, onSearchPath));
+  WriteTextFile(besideProgram, "not a library");
+  std::string message;
+  try {
+    platform::DynamicLibrary::Load(name);
+  } catch (const Exception& error) {
+    message = error.Message();
+  }
+  platform::DeleteFile(besideProgram);
+  EXPECT_NE(message.find(besideProgram), std::string::npos) << message;
+  EXPECT_NE(platform::DynamicLibrary::Load(name), nullptr);  // with the broken file gone, the search finds it
+  platform::DeleteFile(onSearchPath);
 }
 
 }  // namespace

@@ -126,13 +126,14 @@ TEST(ScriptEngine, ScriptMistakesAreNamedClearly) {
   struct {
     std::string script, expected;
   } cases[] = {
-      {RestoreCall(install.paths, Options() + "; FAST", install.paths.Backup), "Unknown restore option \"FAST\""},
+      {RestoreCall(install.paths, Options() + "; FAST", install.paths.Backup),
+       "Unknown restore option \"FAST\" (line 3, column 3)"},
       {"execute scriptblock as begin x = ; end", "Syntax error at line 1, column 34: expected a string or a variable"},
       {"select 1 from rdb$database;", "Syntax error at line 1, column 1: expected \"execute scriptblock\""},
       {"execute scriptblock as begin x = 'ổ'; y = ; end",
        "Syntax error at line 1, column 43: expected a string or a variable"},
       {"execute scriptblock as begin sb_shout('x'); end", "Unknown function sb_shout"},
-      {"execute scriptblock as begin sb_progress(y); end", "Variable y is not defined"},
+      {"execute scriptblock as begin sb_progress(y); end", "Variable y is not defined (line 1, column 30)"},
       {"execute scriptblock as begin s = 'open; end", "Unterminated string"},
       {RestoreCall(install.paths, "clientlib=/no/libfbclient.so.2", install.paths.Backup),
        "Cannot load the client library /no/libfbclient.so.2"},
