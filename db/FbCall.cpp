@@ -60,6 +60,19 @@ double ReadDecimal(const std::string& text) {
   return value;
 }
 
+// The client's status vector holds twenty entries: a long error (a failed
+// execute statement inside a block) loses its last arguments, and the client
+// puts a note about it where they were. The operator reads the message
+// without the note.
+std::string WithoutOverflowNote(std::string line) {
+  for (std::size_t at; (at = line.find("<Missing arg #")) != std::string::npos;) {
+    const std::size_t end = line.find('>', at);
+    line.erase(at, end == std::string::npos ? std::string::npos : end - at + 1);
+  }
+  while (!line.empty() && static_cast<unsigned char>(line.back()) <= ' ') line.pop_back();
+  return line;
+}
+
 }  // namespace
 
 TFbClient::TFbClient(const std::string& libFile, int defaultIndex)
@@ -182,8 +195,10 @@ void TFbClient::GetClientError(std::int32_t errorCode, bool useUnicode, std::str
                            buffer.data(), static_cast<unsigned>(buffer.size()), &cursor)
                      : Entry<int (*)(char*, const ISC_STATUS**)>(TFbEntry::isc_interprete)(buffer.data(), &cursor);
     if (length <= 0) break;
+    const std::string line = WithoutOverflowNote(std::string(buffer.data(), strnlen(buffer.data(), buffer.size())));
+    if (line.empty()) continue;
     if (!errorMsg.empty()) errorMsg += '\r';
-    errorMsg += std::string(buffer.data(), strnlen(buffer.data(), buffer.size()));
+    errorMsg += line;
   }
 }
 

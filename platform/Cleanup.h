@@ -7,24 +7,35 @@
 
 namespace platform {
 
+// A failing cleanup after work that succeeded raises its own error, once.
 template <typename Work, typename Cleanup>
 auto WithCleanup(Work&& work, Cleanup&& cleanup) -> decltype(work()) {
-  try {
-    if constexpr (std::is_void_v<decltype(work())>) {
-      work();
-    } else {
-      auto result = work();
-      cleanup();
-      return result;
-    }
-  } catch (...) {
+  auto cleanUpAndRethrow = [&] {
     try {
       cleanup();
     } catch (...) {
     }
     throw;
+  };
+  if constexpr (std::is_void_v<decltype(work())>) {
+    try {
+      work();
+    } catch (...) {
+      cleanUpAndRethrow();
+    }
+    cleanup();
+  } else {
+    auto result = [&] {
+      try {
+        return work();
+      } catch (...) {
+        cleanUpAndRethrow();
+        throw;  // not reached
+      }
+    }();
+    cleanup();
+    return result;
   }
-  if constexpr (std::is_void_v<decltype(work())>) cleanup();
 }
 
 }  // namespace platform

@@ -214,3 +214,18 @@ TEST(Statements, ALostConnectionInTheMiddleOfWorkIsReportedOnceAndClosesInsteadO
 }
 
 }  // namespace
+
+#include "repair/RepairStatements.h"
+
+namespace {
+
+TEST(Statements, ALongServerErrorReachesTheLogWithoutAStatusVectorOverflowNote) {
+  TLiveDatabase db;  // no VYR domains: statement 3's execute statement fails deep inside
+  TDbQuery create;
+  EXPECT_THROW(db.Run(create, CreateTempTablesBlock(), &db.Trans), EDbError);
+  ASSERT_FALSE(db.events.empty());
+  EXPECT_EQ(db.events[0].find("Missing arg"), std::string::npos) << db.events[0];
+  EXPECT_NE(db.events[0].find("DM_NAM"), std::string::npos) << db.events[0];
+}
+
+}  // namespace

@@ -43,3 +43,29 @@ TEST(Utf8, TrimRemovesBlanksAndControlsOnly) {
 }
 
 }  // namespace
+
+#include <stdexcept>
+
+#include "platform/Cleanup.h"
+
+namespace {
+
+TEST(Cleanup, AFailingCleanupAfterGoodWorkRunsOnceAndRaisesItsError) {
+  int cleanups = 0;
+  auto failingCleanup = [&] {
+    ++cleanups;
+    throw std::runtime_error("commit failed");
+  };
+  EXPECT_THROW(platform::WithCleanup([] { return 42; }, failingCleanup), std::runtime_error);
+  EXPECT_EQ(cleanups, 1);
+  EXPECT_THROW(platform::WithCleanup([] {}, failingCleanup), std::runtime_error);
+  EXPECT_EQ(cleanups, 2);
+  try {
+    platform::WithCleanup([]() -> int { throw std::logic_error("work failed"); }, failingCleanup);
+  } catch (const std::logic_error& error) {
+    EXPECT_STREQ(error.what(), "work failed");  // the work's error passes on
+  }
+  EXPECT_EQ(cleanups, 3);
+}
+
+}  // namespace
