@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QFileDialog>
+#include <QToolButton>
+#include <algorithm>
 
 #include "widgets/FolderButtonImages.h"
 
@@ -12,14 +14,35 @@ const char* const PickerAccept = "Chọn";
 
 }  // namespace
 
+// The folder button is a tool button of our own at the right end: a line
+// edit draws its own trailing actions at the style's small icon size (16),
+// and the folder image is 20 by 20.
 TFolderEdit::TFolderEdit(QWidget* owner) : QLineEdit(owner) {
   FRightButton = new QAction(TFolderButtonImages::Shared().Icon(0), QString(), this);
   FRightButton->setEnabled(true);
   FRightButton->setVisible(true);
-  addAction(FRightButton, QLineEdit::TrailingPosition);
+  FButton = new QToolButton(this);
+  FButton->setObjectName(QStringLiteral("RightButton"));
+  FButton->setDefaultAction(FRightButton);
+  FButton->setIconSize(QSize(ImageSize, ImageSize));
+  FButton->setAutoRaise(true);
+  FButton->setCursor(Qt::ArrowCursor);
+  FButton->setFocusPolicy(Qt::NoFocus);
+  setTextMargins(0, 0, ImageSize + 2, 0);
   setText(QStringLiteral("D:\\"));
   connect(FRightButton, &QAction::triggered, this, [this] { RightButtonClick(); });
+  PlaceButton();
   update();
+}
+
+void TFolderEdit::resizeEvent(QResizeEvent* event) {
+  QLineEdit::resizeEvent(event);
+  PlaceButton();
+}
+
+void TFolderEdit::PlaceButton() {
+  const int side = std::min(height(), ImageSize + 2);
+  FButton->setGeometry(width() - side - 1, (height() - side) / 2, side, side);
 }
 
 TFolderEdit::~TFolderEdit() = default;

@@ -6,6 +6,7 @@
 
 class QAction;
 class QFileDialog;
+class QToolButton;
 
 class TFolderEdit : public QLineEdit {
  public:
@@ -18,6 +19,13 @@ class TFolderEdit : public QLineEdit {
 
   QAction* RightButton() const { return FRightButton; }
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
+  static constexpr int ImageSize = 20;
+  void PlaceButton();
+
   QAction* FRightButton;
+  QToolButton* FButton;
 };

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QToolButton>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -393,6 +394,10 @@ class RepairFormTest : public QObject {
     QVERIFY(TFolderButtonImages::Exists());
     QVERIFY(!second.RightButton()->icon().pixmap(20, 20).isNull());
     QVERIFY(second.RightButton()->isVisible() && second.RightButton()->isEnabled());
+    auto* drawn = second.findChild<QToolButton*>(QStringLiteral("RightButton"));
+    QVERIFY(drawn != nullptr);
+    QCOMPARE(drawn->iconSize(), QSize(20, 20));  // the folder image at its own size, not 16 by 16
+    QCOMPARE(drawn->defaultAction(), second.RightButton());
   }
 
   void folderBitmapIsOurs20x20WithAWhiteLowerLeftPixel() {
