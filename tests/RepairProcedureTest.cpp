@@ -358,6 +358,16 @@ TEST(RepairProcedure, TheMarkerStandsWhileTheStagesRun) {
   EXPECT_FALSE(platform::FileExists(install.Paths().RepairMarker));
 }
 
+TEST(RepairProcedure, RoomForTheSafetyCopyAloneIsNotEnough) {
+  TSmallInstall install(5, 2);  // the database, then one and a half times its size free
+  if (!install.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+  TRun run;
+  run.Repair(install.folder.Path());
+  ASSERT_EQ(run.host.Messages.size(), 1u);  // the copy and the backup need twice the size
+  EXPECT_EQ(run.host.Messages[0].rfind("Không đủ chỗ trống trên đĩa để sửa dữ liệu: cần ", 0), 0u);
+  EXPECT_FALSE(platform::FileExists(install.paths.SafetyCopy));
+}
+
 TEST(RepairProcedure, SpaceFreedOnlyLaterDoesNotCountForTheSafetyCopy) {
   TSmallInstall install(7, 2, 65536);
   if (!install.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";

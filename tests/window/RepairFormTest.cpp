@@ -197,14 +197,16 @@ class RepairFormTest : public QObject {
     form.ScriptEngineComBlockProgress("gbak:đang xử lý 2", go);
     form.ScriptEngineComBlockProgress("short", go);
     form.ScriptEngineComBlockProgress("gbak:restoring data 3", go);
+    form.ScriptEngineComBlockProgress("12345678901234A tail", go);  // the 15th character decides
+    form.ScriptEngineComBlockProgress("12345678901234B tail", go);
     QCOMPARE(LogLines(form), (QStringList{"gbak:restoring data 1", QString::fromUtf8("gbak:đang xử lý 1"), "short",
-                                          "gbak:restoring data 3"}));
+                                          "gbak:restoring data 3", "12345678901234A tail", "12345678901234B tail"}));
     form.ScriptEngineComScriptError("stmt", "restore failed", go);
     QVERIFY(!go);
     form.ScriptEngineComConnectError("no connect");
     form.ScriptEngineComAfterStatement("stmt", false, go);
     QVERIFY(go);
-    QCOMPARE(LogLines(form).mid(4), (QStringList{QString::fromUtf8("Lỗi: restore failed"), QString::fromUtf8("Lỗi no connect")}));
+    QCOMPARE(LogLines(form).mid(6), (QStringList{QString::fromUtf8("Lỗi: restore failed"), QString::fromUtf8("Lỗi no connect")}));
   }
 
   void acceptAndFolderBoxAreDisabledWhileARepairRuns() {
