@@ -1,5 +1,6 @@
 # Two entry points: `make demo` opens the repair window on a demo install
 # folder; `make test` builds and runs every test headless.
+SHELL := /bin/bash
 BUILD_DIR ?= build
 DEMO_ROOT := $(abspath $(BUILD_DIR))/demo/VYR10
 JOBS ?= 2
@@ -22,11 +23,15 @@ test: build
 	@cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest -j $(JOBS) --output-on-failure
 
 demo: build
-	@scripts/make-demo.sh "$(DEMO_ROOT)" > /dev/null
+	@scripts/make-demo.sh "$(DEMO_ROOT)" "$(BUILD_DIR)" > /dev/null
 	@echo "Demo install folder: $(DEMO_ROOT)"
 	@echo "Type it into the window and press Accept (Alt+C)."
 	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY$$QT_QPA_PLATFORM" ]; then \
+	  if (exec 3<>/dev/tcp/127.0.0.1/5900) 2>/dev/null; then \
+	    echo "Port 5900 is taken: stop the program that uses it, then run make demo again." >&2; exit 1; \
+	  fi; \
 	  echo "No display here: the window is served over VNC on port 5900 (connect a VNC viewer to this machine)."; \
+	  echo "Ctrl+C here, Hủy bỏ or the close box ends the demo."; \
 	  QT_QPA_PLATFORM=vnc $(BUILD_DIR)/bin/vyr-repair; \
 	else \
 	  $(BUILD_DIR)/bin/vyr-repair; \
