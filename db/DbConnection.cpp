@@ -145,9 +145,7 @@ void TDbConnection::Open() {
 
 void TDbConnection::Close() {
   if (!Connected()) return;
-  // Active transactions end by their close action; a server error there has
-  // been reported through OnError and is dropped.
-  for (TDbTransaction* transaction : std::vector<TDbTransaction*>(FTransactions)) transaction->CloseTransaction(true);
+  EndActiveTransactions();
   try {
     FIConnection->Disconnect();
   } catch (const EDataAccessError& error) {
@@ -167,8 +165,8 @@ bool TDbConnection::OnlyReadCommittedReadsActive() const {
   return true;
 }
 
-// The connection is lost: what was active ends by its close action; the
-// server cannot answer, so errors are dropped and the handles reset.
+// Active transactions end by their close action; a server error there has
+// been reported through OnError and is dropped, and the handles reset.
 void TDbConnection::EndActiveTransactions() {
   for (TDbTransaction* transaction : std::vector<TDbTransaction*>(FTransactions)) transaction->CloseTransaction(true);
 }

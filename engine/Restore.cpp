@@ -137,9 +137,9 @@ std::string ErrorLines(const std::string& output) {
   std::string errors;
   for (std::size_t at = output.find("ERROR:"); at != std::string::npos; at = output.find("ERROR:", at + 1)) {
     const std::size_t end = output.find_first_of("\r\n", at);
-    std::string line = output.substr(at + 6, end == std::string::npos ? std::string::npos : end - at - 6);
-    while (!line.empty() && line.front() == ' ') line.erase(0, 1);
-    if (!line.empty()) errors += (errors.empty() ? "" : "; ") + line;
+    const std::size_t text = output.find_first_not_of(' ', at + 6);
+    if (text == std::string::npos || text >= end) continue;
+    errors += (errors.empty() ? "" : "; ") + output.substr(text, end == std::string::npos ? std::string::npos : end - text);
   }
   return errors;
 }

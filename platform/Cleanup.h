@@ -10,29 +10,25 @@ namespace platform {
 // A failing cleanup after work that succeeded raises its own error, once.
 template <typename Work, typename Cleanup>
 auto WithCleanup(Work&& work, Cleanup&& cleanup) -> decltype(work()) {
-  auto cleanUpAndRethrow = [&] {
-    try {
-      cleanup();
-    } catch (...) {
+  // Runs the cleanup, dropping its error, only when the work raised.
+  struct TOnFailure {
+    Cleanup& Run;
+    bool Armed = true;
+    ~TOnFailure() {
+      if (!Armed) return;
+      try {
+        Run();
+      } catch (...) {
+      }
     }
-    throw;
-  };
+  } onFailure{cleanup};
   if constexpr (std::is_void_v<decltype(work())>) {
-    try {
-      work();
-    } catch (...) {
-      cleanUpAndRethrow();
-    }
+    work();
+    onFailure.Armed = false;
     cleanup();
   } else {
-    auto result = [&] {
-      try {
-        return work();
-      } catch (...) {
-        cleanUpAndRethrow();
-        throw;  // not reached
-      }
-    }();
+    auto result = work();
+    onFailure.Armed = false;
     cleanup();
     return result;
   }

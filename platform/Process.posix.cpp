@@ -34,8 +34,8 @@ class SpawnActions {
 
   // The child never waits on our standard input: it reads an empty one.
   bool RedirectOutput(int outputFd) {
-    return FReady &&
-           ::posix_spawn_file_actions_addopen(&FActions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) == 0 && ::posix_spawn_file_actions_adddup2(&FActions, outputFd, STDOUT_FILENO) == 0 &&
+    return FReady && ::posix_spawn_file_actions_addopen(&FActions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) == 0 &&
+           ::posix_spawn_file_actions_adddup2(&FActions, outputFd, STDOUT_FILENO) == 0 &&
            ::posix_spawn_file_actions_adddup2(&FActions, outputFd, STDERR_FILENO) == 0;
   }
   bool ChangeFolder(const std::string& folder) {

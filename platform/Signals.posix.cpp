@@ -13,7 +13,9 @@ int requestPipe[2] = {-1, -1};
 void OnTerminationRequest(int) {
   const int saved = errno;
   const char byte = 1;
-  if (requestPipe[1] >= 0) [[maybe_unused]] auto ignored = ::write(requestPipe[1], &byte, 1);
+  if (requestPipe[1] >= 0 && ::write(requestPipe[1], &byte, 1) < 0) {
+    // a full pipe already holds a request: nothing is lost
+  }
   errno = saved;
 }
 

@@ -25,7 +25,7 @@ class TUndo {
     if (platform::FileExists(FPaths.Database) && platform::IsFileInUse(FPaths.Database))
       return Finish(texts::DatabaseInUse(FPaths.Database));
     if (auto failure = PutOriginalBack()) return Finish(texts::InterruptedRepairNotUndone(FPaths.SafetyCopy, *failure));
-    RemoveRepairMarker(FPaths);
+    EndMarkedRepair(FHost, FPaths);
     Finish(texts::InterruptedRepairUndone(FPaths.SafetyCopy));
   }
 

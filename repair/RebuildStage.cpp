@@ -5,7 +5,6 @@
 #include "repair/RepairTexts.h"
 #include "repair/RestoreScript.h"
 #include "repair/ToolCommands.h"
-#include "tools/ConsoleTool.h"
 #include "tools/ScriptEngineComponent.h"
 
 void TRebuildStage::Run(const TInstallPaths& paths) {
@@ -25,9 +24,7 @@ void TRebuildStage::Run(const TInstallPaths& paths) {
 // The database is deleted only after gbak has ended well and left a backup.
 void TRebuildStage::Backup(const TInstallPaths& paths) {
   FHost.ProcessEvents();
-  const std::uint32_t exitCode = RunConsoleTool(
-      GbakBackupCommand(paths), [this](const std::string& line) { FHost.AddLog(line); }, false, nullptr, "",
-      [this] { FHost.ProcessEvents(); });
+  const std::uint32_t exitCode = RunLoggedTool(FHost, GbakBackupCommand(paths));
   FHost.ProcessEvents();
   if (exitCode != 0) throw Exception(texts::BackupFailed(exitCode));
   if (platform::FileSize(paths.Backup).value_or(0) == 0) throw Exception(texts::BackupMissing(paths.Backup));

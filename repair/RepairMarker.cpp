@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "repair/RepairTexts.h"
+
 namespace {
 
 const std::string SizeKey = "SafetyCopySize=";
@@ -34,6 +36,11 @@ std::optional<TRepairMarker> ReadRepairMarker(const TInstallPaths& paths) {
 
 platform::TFileResult WriteRepairMarker(const TInstallPaths& paths, std::uint64_t safetyCopySize) {
   return platform::WriteFileDurably(paths.RepairMarker, MarkerText(safetyCopySize));
+}
+
+void EndMarkedRepair(TRepairHost& host, const TInstallPaths& paths) {
+  if (auto failure = RemoveRepairMarker(paths))
+    host.AddLog(texts::MarkerNotRemoved(paths.RepairMarker, texts::Reason(*failure)));
 }
 
 platform::TFileResult RemoveRepairMarker(const TInstallPaths& paths) {

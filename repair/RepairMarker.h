@@ -10,6 +10,7 @@
 
 #include "platform/Files.h"
 #include "repair/InstallPaths.h"
+#include "repair/RepairHost.h"
 
 struct TRepairMarker {
   // The size of the complete safety copy, when the marker could be read.
@@ -22,3 +23,6 @@ std::optional<TRepairMarker> ReadRepairMarker(const TInstallPaths& paths);
 platform::TFileResult WriteRepairMarker(const TInstallPaths& paths, std::uint64_t safetyCopySize);
 
 platform::TFileResult RemoveRepairMarker(const TInstallPaths& paths);
+
+// Removes the marker; a failure goes to the log, with what to do about it.
+void EndMarkedRepair(TRepairHost& host, const TInstallPaths& paths);

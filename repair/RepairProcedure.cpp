@@ -8,7 +8,6 @@
 #include "repair/RepairMarker.h"
 #include "repair/RepairTexts.h"
 #include "repair/ToolCommands.h"
-#include "tools/ConsoleTool.h"
 
 void TRepairProcedure::Run(const std::string& folderText) {
   const TInstallPaths paths = TInstallPaths::FromFolderText(folderText);
@@ -88,9 +87,7 @@ void TRepairProcedure::RunGfixPasses(const TInstallPaths& paths) {
 
 void TRepairProcedure::RunTool(const std::string& commandLine) {
   FHost.ProcessEvents();
-  RunConsoleTool(
-      commandLine, [this](const std::string& line) { FHost.AddLog(line); }, false, nullptr, "",
-      [this] { FHost.ProcessEvents(); });
+  RunLoggedTool(FHost, commandLine);
 }
 
 bool TRepairProcedure::PutSafetyCopyBack(const TInstallPaths& paths) {
@@ -102,22 +99,13 @@ bool TRepairProcedure::PutSafetyCopyBack(const TInstallPaths& paths) {
 // The last words of a run come after its last log line. The marker goes only
 // when the database is sound: repaired, or the original again.
 void TRepairProcedure::Conclude(const TInstallPaths& paths, bool failed, bool originalInPlace) {
+  if (!failed || originalInPlace) EndMarkedRepair(FHost, paths);
   if (!failed) {
-    EndRepair(paths);
     if (FRebuild != nullptr) FHost.ShowMessage(texts::RepairDone);
     return;
   }
-  if (originalInPlace) {
-    EndRepair(paths);
-    FHost.AddLog(texts::DatabaseIsAsBefore(paths.SafetyCopy));
-    FHost.ShowMessage(texts::RepairFailedBox(texts::DatabaseIsAsBefore(paths.SafetyCopy)));
-    return;
-  }
-  FHost.AddLog(texts::OriginalIsInSafetyCopy(paths.SafetyCopy));
-  FHost.ShowMessage(texts::RepairFailedBox(texts::OriginalIsInSafetyCopy(paths.SafetyCopy)));
-}
-
-void TRepairProcedure::EndRepair(const TInstallPaths& paths) {
-  if (auto failure = RemoveRepairMarker(paths))
-    FHost.AddLog(texts::MarkerNotRemoved(paths.RepairMarker, texts::Reason(*failure)));
+  const std::string state = originalInPlace ? texts::DatabaseIsAsBefore(paths.SafetyCopy)
+                                            : texts::OriginalIsInSafetyCopy(paths.SafetyCopy);
+  FHost.AddLog(state);
+  FHost.ShowMessage(texts::RepairFailedBox(state));
 }

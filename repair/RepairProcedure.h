@@ -31,7 +31,6 @@ class TRepairProcedure {
   void RunTool(const std::string& commandLine);
   bool PutSafetyCopyBack(const TInstallPaths& paths);
   void Conclude(const TInstallPaths& paths, bool failed, bool originalInPlace);
-  void EndRepair(const TInstallPaths& paths);
 
   TRepairHost& FHost;
   TRepairStage* FDataRepair;

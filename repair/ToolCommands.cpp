@@ -2,6 +2,7 @@
 
 #include "platform/CommandLine.h"
 #include "repair/RepairTexts.h"
+#include "tools/ConsoleTool.h"
 
 namespace {
 
@@ -22,4 +23,10 @@ std::string GfixMendCommand(const TInstallPaths& paths) { return GfixCommand(pat
 std::string GbakBackupCommand(const TInstallPaths& paths) {
   return QuoteArgument(paths.Gbak()) + " -b -g -ig " + Account() + " " + QuoteArgument(paths.Database) + " " +
          QuoteArgument(paths.Backup);
+}
+
+std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine) {
+  return RunConsoleTool(
+      commandLine, [&host](const std::string& line) { host.AddLog(line); }, false, nullptr, "",
+      [&host] { host.ProcessEvents(); });
 }

@@ -1,11 +1,18 @@
-// The command lines of the Firebird console tools. The tool and every file
-// path are quoted, so a root with blanks reaches the tool as one argument.
+// The command lines of the Firebird console tools, and running one with its
+// output in the log. The tool and every file path are quoted, so a root with
+// blanks reaches the tool as one argument.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "repair/InstallPaths.h"
+#include "repair/RepairHost.h"
 
 std::string GfixValidateCommand(const TInstallPaths& paths);
 std::string GfixMendCommand(const TInstallPaths& paths);
 std::string GbakBackupCommand(const TInstallPaths& paths);
+
+// Runs a tool with its output going line by line to the host's log and the
+// host's events processed while it runs silently. The tool's exit code.
+std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine);
