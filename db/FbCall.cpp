@@ -7,9 +7,10 @@
 #include <strings.h>
 
 #include "platform/Exception.h"
+#include "platform/NativeNames.h"
 #include "platform/Utf8.h"
 
-const char* const DefaultClientNames[2] = {"libgds.so.0", "libfbclient.so.2"};
+const char* const DefaultClientNames[2] = {platform::OldClientLibraryName, platform::ClientLibraryName};
 bool TFbClient::ForceUnloadClientLibrary = false;
 
 namespace {

@@ -8,7 +8,11 @@
 #include "engine/ScriptEngineApi.h"
 #include "engine/ScriptErrors.h"
 
+#ifdef _WIN32
+#define ENGINE_EXPORT extern "C" __declspec(dllexport)
+#else
 #define ENGINE_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 

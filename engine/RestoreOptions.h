@@ -6,8 +6,10 @@
 
 #include <string>
 
+#include "platform/NativeNames.h"
+
 struct TRestoreOptions {
-  std::string ClientLibrary = "libfbclient.so.2";
+  std::string ClientLibrary = platform::ClientLibraryName;
   std::string User;
   std::string Password;
   bool Create = false;

@@ -9,7 +9,11 @@
 namespace platform {
 
 // The path separator used inside relative names and at the end of a root.
+#ifdef _WIN32
+constexpr char PathSeparator = '\\';
+#else
 constexpr char PathSeparator = '/';
+#endif
 
 // The kinds of failure an operator can be told about in their own words.
 enum class TFileFailureKind { NoSpace, ReadOnly, AccessDenied, InUse, NotFound, Other };

@@ -14,6 +14,10 @@ namespace platform {
 // Exit code given to a child that we end ourselves (the Windows ERROR_CANCELLED value).
 constexpr std::uint32_t CancelledExitCode = 1223;
 
+// A descriptor (POSIX) or a handle (Windows).
+using NativeHandle = std::intptr_t;
+constexpr NativeHandle NoHandle = -1;
+
 // An anonymous byte pipe. Neither end is inherited by children unless it is
 // handed to one explicitly as its output.
 class Pipe {
@@ -32,12 +36,12 @@ class Pipe {
   bool WaitReadable(int milliseconds);
   void CloseWriteEnd();
   void CloseReadEnd();
-  int WriteEnd() const { return FWriteEnd; }
+  NativeHandle WriteEnd() const { return FWriteEnd; }
 
  private:
-  Pipe(int readEnd, int writeEnd) : FReadEnd(readEnd), FWriteEnd(writeEnd) {}
-  int FReadEnd;
-  int FWriteEnd;
+  Pipe(NativeHandle readEnd, NativeHandle writeEnd) : FReadEnd(readEnd), FWriteEnd(writeEnd) {}
+  NativeHandle FReadEnd;
+  NativeHandle FWriteEnd;
 };
 
 // Gives this process an empty standard input, so that nothing in it (the
@@ -53,10 +57,10 @@ std::uint32_t LastError();
 class ChildProcess {
  public:
   // Starts arguments[0] with the given arguments, standard output and
-  // standard error on outputFd, standard input empty, environment inherited,
-  // in workingFolder when it is not empty. An argument[0] without "/" is
-  // looked up on PATH. Nothing when the program cannot be started.
-  static std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& arguments, int outputFd,
+  // standard error on output, standard input empty, environment inherited,
+  // in workingFolder when it is not empty. An argument[0] without a folder
+  // is looked up on PATH. Nothing when the program cannot be started.
+  static std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& arguments, NativeHandle output,
                                              const std::string& workingFolder);
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
@@ -71,8 +75,8 @@ class ChildProcess {
   std::optional<std::uint32_t> Wait();
 
  private:
-  explicit ChildProcess(int pid) : FPid(pid) {}
-  int FPid;
+  explicit ChildProcess(NativeHandle process) : FProcess(process) {}
+  NativeHandle FProcess;  // the process id (POSIX) or the process handle (Windows)
   bool FWaited = false;
   bool FTerminated = false;
 };

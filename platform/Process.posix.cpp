@@ -15,10 +15,10 @@ namespace {
 
 thread_local std::uint32_t lastError = 0;
 
-void CloseIfOpen(int& fd) {
+void CloseIfOpen(NativeHandle& fd) {
   if (fd >= 0) {
-    ::close(fd);
-    fd = -1;
+    ::close(static_cast<int>(fd));
+    fd = NoHandle;
   }
 }
 
@@ -77,13 +77,13 @@ Pipe::~Pipe() {
 
 long Pipe::Read(char* buffer, std::size_t size) {
   for (;;) {
-    ssize_t got = ::read(FReadEnd, buffer, size);
+    ssize_t got = ::read(static_cast<int>(FReadEnd), buffer, size);
     if (got >= 0 || errno != EINTR) return static_cast<long>(got);
   }
 }
 
 bool Pipe::WaitReadable(int milliseconds) {
-  pollfd entry{FReadEnd, POLLIN, 0};
+  pollfd entry{static_cast<int>(FReadEnd), POLLIN, 0};
   for (;;) {
     int ready = ::poll(&entry, 1, milliseconds);
     if (ready >= 0) return ready > 0;
@@ -94,14 +94,14 @@ bool Pipe::WaitReadable(int milliseconds) {
 void Pipe::CloseWriteEnd() { CloseIfOpen(FWriteEnd); }
 void Pipe::CloseReadEnd() { CloseIfOpen(FReadEnd); }
 
-std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>& arguments, int outputFd,
+std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>& arguments, NativeHandle output,
                                                   const std::string& workingFolder) {
   if (arguments.empty()) {
     lastError = ENOENT;
     return nullptr;
   }
   SpawnActions actions;
-  if (!actions.RedirectOutput(outputFd) || !actions.ChangeFolder(workingFolder)) {
+  if (!actions.RedirectOutput(static_cast<int>(output)) || !actions.ChangeFolder(workingFolder)) {
     lastError = static_cast<std::uint32_t>(errno);
     return nullptr;
   }
@@ -128,7 +128,7 @@ ChildProcess::~ChildProcess() {
 
 void ChildProcess::Terminate() {
   if (FWaited) return;
-  if (::kill(FPid, SIGKILL) == 0) FTerminated = true;
+  if (::kill(static_cast<pid_t>(FProcess), SIGKILL) == 0) FTerminated = true;
 }
 
 std::optional<std::uint32_t> ChildProcess::Wait() {
@@ -136,10 +136,10 @@ std::optional<std::uint32_t> ChildProcess::Wait() {
   int status = 0;
   pid_t result;
   do {
-    result = ::waitpid(FPid, &status, 0);
+    result = ::waitpid(static_cast<pid_t>(FProcess), &status, 0);
   } while (result < 0 && errno == EINTR);
   FWaited = true;
-  if (result != FPid) return std::nullopt;
+  if (result != static_cast<pid_t>(FProcess)) return std::nullopt;
   if (WIFEXITED(status)) return static_cast<std::uint32_t>(WEXITSTATUS(status));
   if (WIFSIGNALED(status)) {
     int signal = WTERMSIG(status);

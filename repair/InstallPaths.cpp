@@ -1,6 +1,7 @@
 #include "repair/InstallPaths.h"
 
 #include "platform/Files.h"
+#include "platform/NativeNames.h"
 #include "platform/Utf8.h"
 
 namespace {
@@ -27,10 +28,12 @@ TInstallPaths TInstallPaths::FromFolderText(const std::string& folderText) {
   paths.SafetyCopy = paths.Root + "DATA" + Sep + "VYR_LUU.FDB";
   paths.Backup = paths.Root + "DATA" + Sep + "VYRBK.FBK";
   paths.RepairMarker = paths.Root + "DATA" + Sep + "VYR_DANGSUA.TXT";
-  paths.GfixPreferred = paths.Root + "fb" + Sep + "bin" + Sep + "gfix";
-  paths.GfixFallback = paths.Root + "gfix";
-  paths.GbakPreferred = paths.Root + "fb" + Sep + "bin" + Sep + "gbak";
-  paths.GbakFallback = paths.Root + "gbak";
+  const std::string gfix = std::string("gfix") + platform::ProgramSuffix;
+  const std::string gbak = std::string("gbak") + platform::ProgramSuffix;
+  paths.GfixPreferred = paths.Root + "fb" + Sep + "bin" + Sep + gfix;
+  paths.GfixFallback = paths.Root + gfix;
+  paths.GbakPreferred = paths.Root + "fb" + Sep + "bin" + Sep + gbak;
+  paths.GbakFallback = paths.Root + gbak;
   return paths;
 }
 

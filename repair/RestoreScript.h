@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/NativeNames.h"
 #include "repair/InstallPaths.h"
 
 // The text in single quotes, with every single quote doubled.
@@ -13,4 +14,4 @@ std::string Q(const std::string& text);
 std::string BuildRestoreScript(const TInstallPaths& paths, const std::string& programFolder);
 
 // The client library's file name in the program folder.
-inline const std::string ClientLibraryName = "libfbclient.so.2";
+inline const std::string ClientLibraryName = platform::ClientLibraryName;

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <stdexcept>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 #include "platform/CommandLine.h"
+#include "platform/Files.h"
+#include "support/ChildProcesses.h"
 #include "support/TestFolder.h"
 #include "tools/ConsoleTool.h"
 #include "tools/LeadingChars.h"
@@ -27,16 +27,22 @@ struct TCapture {
   std::uint32_t result = 0;
 };
 
-TCapture RunEmit(const std::vector<std::string>& steps, bool raw = false, bool* abort = nullptr) {
+TCapture RunEmit(const std::vector<std::string>& steps, bool raw = false, bool* abort = nullptr,
+                 const std::string& folder = "") {
   TCapture capture;
   capture.result = RunConsoleTool(EmitCommand(steps), [&](const std::string& line) { capture.lines.push_back(line); },
-                                  raw, abort, "");
+                                  raw, abort, folder);
   return capture;
 }
 
-bool NoChildLeft() {
-  int status = 0;
-  return ::waitpid(-1, &status, WNOHANG) == -1 && errno == ECHILD;
+TCapture RunConsoleToolIn(const std::string& folder, const std::vector<std::string>& steps) {
+  return RunEmit(steps, false, nullptr, folder);
+}
+
+std::string FromHex(const std::string& digits) {
+  std::string bytes;
+  for (size_t i = 0; i + 1 < digits.size(); i += 2) bytes += static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16));
+  return bytes;
 }
 
 struct TSplitCase {
@@ -72,10 +78,18 @@ INSTANTIATE_TEST_SUITE_P(
         TSplitCase{"TailCrDropped", {"out:one\\ntail\\r"}, false, {"one"}},
         TSplitCase{"TailCrRaw", {"out:one\\ntail\\r"}, true, {"one", "tail"}},
         TSplitCase{"ZeroByteEndsTheRead", {"out:ab\\0cd\\n", P, "out:ef\\n"}, false, {"abef"}},
-        TSplitCase{"StderrJoinsStdout", {"out:a\\n", P, "err:b\\n", P, "out:c\\n"}, false, {"a", "b", "c"}},
+        TSplitCase{"StderrJoinsStdout", {"out:a\\n", P, "err:b\\n", P, "out:c\\n"}, false, {"a", "b", "c"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Tools write UTF-8 where it is the system's code page (not on Windows).
+#ifndef _WIN32
+INSTANTIATE_TEST_SUITE_P(
+    Utf8ReadBoundaries, LineSplitting,
+    ::testing::Values(
         TSplitCase{"Utf8SplitAcrossReads", {"out:Ki\\xe1\\xbb", P, "out:\\x83m tra\\n"}, false, {"Kiểm tra"}},
         TSplitCase{"Utf8SplitBeforeTheEnd", {"out:\\xc3", P, "out:\\xa0"}, false, {"\xc3\xa0"}}),
     [](const auto& info) { return std::string(info.param.name); });
+#endif
 
 TEST(ConsoleTool, ReturnsTheChildsExitCode) {
   EXPECT_EQ(RunEmit({"out:x\\n", "exit:3"}).result, 3u);
@@ -138,10 +152,22 @@ TEST(ConsoleTool, LargeOutputOnBothStreamsNeverDeadlocks) {
 
 TEST(ConsoleTool, WorkingFolderIsTheChildsCurrentFolder) {
   TTestFolder folder("thư mục làm việc");
-  Lines lines;
-  RunConsoleTool("/bin/pwd", [&](const std::string& l) { lines.push_back(l); }, false, nullptr, folder.Path());
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0] + "/", folder.Path());
+  auto capture = RunConsoleToolIn(folder.Path(), {"cwd"});
+  ASSERT_EQ(capture.lines.size(), 1u);
+  EXPECT_EQ(FromHex(capture.lines[0]) + platform::PathSeparator, folder.Path());
+}
+
+TEST(ConsoleTool, EveryArgumentReachesTheChildUnchanged) {
+  const Lines arguments = {"with blank", "it's \"quoted\"", "Kế toán VYR", "C:\\path\\ends\\", "", "a\\\"b"};
+  std::vector<std::string> steps = {"args"};
+  steps.insert(steps.end(), arguments.begin(), arguments.end());
+  Lines received;
+  for (const auto& line : RunEmit(steps).lines) received.push_back(FromHex(line));
+  EXPECT_EQ(received, arguments);
+}
+
+TEST(ConsoleTool, ToolTextInTheAnsiCodePageArrivesAsUtf8) {
+  EXPECT_EQ(RunEmit({"ansi:Café à la carte"}).lines, Lines{"Café à la carte"});
 }
 
 TEST(ConsoleTool, WithoutHandlerTheOutputTextIsAppended) {
@@ -166,46 +192,6 @@ TEST(LeadingChars, CountsCharactersNotBytes) {
   EXPECT_EQ(LeadingChars("abcdef", 3), "abc");
   EXPECT_EQ(LeadingChars("ab", 3), "ab");
   EXPECT_EQ(LeadingChars("Đang phục hồi dữ liệu", 15), "Đang phục hồi d");
-}
-
-}  // namespace
-
-#include <unistd.h>
-
-#include "platform/Process.h"
-
-namespace {
-
-// Our standard input stays an open pipe that nobody writes to, as a terminal
-// would; the function restores it afterwards.
-template <typename Work>
-void WithOpenStandardInput(Work&& work) {
-  int ends[2];
-  ASSERT_EQ(::pipe(ends), 0);
-  const int saved = ::dup(STDIN_FILENO);
-  ::dup2(ends[0], STDIN_FILENO);
-  work();
-  ::dup2(saved, STDIN_FILENO);
-  ::close(saved);
-  ::close(ends[0]);
-  ::close(ends[1]);
-}
-
-TEST(ConsoleTool, AToolNeverWaitsOnOurStandardInput) {
-  WithOpenStandardInput([] {
-    std::vector<std::string> lines;
-    const auto code = RunConsoleTool("cat", [&](const std::string& line) { lines.push_back(line); }, false, nullptr, "");
-    EXPECT_EQ(code, 0u);  // cat read an empty input and ended
-    EXPECT_TRUE(lines.empty());
-  });
-}
-
-TEST(ConsoleTool, TheProgramsOwnStandardInputCanBeMadeEmpty) {
-  WithOpenStandardInput([] {
-    platform::UseEmptyStandardInput();
-    char byte;
-    EXPECT_EQ(::read(STDIN_FILENO, &byte, 1), 0);  // the end at once, no wait
-  });
 }
 
 }  // namespace

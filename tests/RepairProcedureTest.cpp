@@ -396,20 +396,4 @@ TEST(DiskFull, DuringTheSafetyCopyNothingChangesAndNoPartialCopyStays) {
   EXPECT_FALSE(platform::FileExists(platform::CopyTemporaryName(paths.SafetyCopy)));
 }
 
-TEST(RepairTexts, DiskFiguresThatDifferAreNeverShownAlike) {
-  EXPECT_EQ(texts::NotEnoughDiskSpace(3690987, 3649044),
-            "Không đủ chỗ trống trên đĩa để sửa dữ liệu: cần 3.52 MB, còn trống 3.48 MB.");
-  EXPECT_EQ(texts::NotEnoughDiskSpace(3690987, 3690900),
-            "Không đủ chỗ trống trên đĩa để sửa dữ liệu: cần 3690987 byte, còn trống 3690900 byte.");
-  EXPECT_EQ(texts::NotEnoughDiskSpace(2 * 1048576, 1048576),
-            "Không đủ chỗ trống trên đĩa để sửa dữ liệu: cần 2.0 MB, còn trống 1.0 MB.");
-}
-
-TEST(RepairTexts, CommonSystemReasonsAreSaidInVietnamese) {
-  using platform::TFileFailureKind;
-  EXPECT_EQ(texts::Reason({TFileFailureKind::NoSpace, "No space left on device"}), "đĩa đã hết chỗ trống");
-  EXPECT_EQ(texts::Reason({TFileFailureKind::ReadOnly, "Read-only file system"}), "đĩa chỉ cho phép đọc, không ghi được");
-  EXPECT_EQ(texts::Reason({TFileFailureKind::Other, "Input/output error"}), "Input/output error");
-}
-
 }  // namespace

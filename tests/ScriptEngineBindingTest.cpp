@@ -1,18 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
 #include "platform/Exception.h"
+#include "support/LoadedLibrary.h"
 #include "tools/ScriptEngineComponent.h"
 
 namespace {
 
 // The fake engine's own exports, reached through the library the component loaded.
 struct TFakeEngine {
-  void* handle = ::dlopen(FAKE_ENGINE_PATH, RTLD_NOW | RTLD_NOLOAD);
-  ~TFakeEngine() {
-    if (handle != nullptr) ::dlclose(handle);
-  }
+  TLoadedLibrary library{FAKE_ENGINE_PATH, false};
   void SetProgram(const char* steps) { Call<void (*)(const char*)>("FakeEngine_SetProgram")(steps); }
   std::string LastScriptBytes() {
     return std::string(Call<const char* (*)()>("FakeEngine_LastScript")(),
@@ -21,16 +17,17 @@ struct TFakeEngine {
   std::string Answers() { return Call<const char* (*)()>("FakeEngine_Answers")(); }
   template <typename F>
   F Call(const char* name) {
-    return reinterpret_cast<F>(::dlsym(handle, name));
+    return library.Call<F>(name);
   }
 };
 
 TEST(ScriptEngineBinding, MissingLibraryFailsWithTheSystemsText) {
   try {
-    TScriptEngineComponent component("/no/such/libScriptEngine.so");
+    TScriptEngineComponent component("/no/such/" + TScriptEngineComponent::DefaultLibrary);
     FAIL();
   } catch (const Exception& error) {
-    EXPECT_NE(error.Message().find("/no/such/libScriptEngine.so"), std::string::npos) << error.Message();
+    EXPECT_NE(error.Message().find("/no/such/" + TScriptEngineComponent::DefaultLibrary), std::string::npos)
+        << error.Message();
   }
 }
 
@@ -41,7 +38,7 @@ TEST(ScriptEngineBinding, LibraryWithoutConnectIsInvalidAndReleased) {
   } catch (const Exception& error) {
     EXPECT_EQ(error.Message(), "Invalid Library");
   }
-  EXPECT_EQ(::dlopen(FAKE_ENGINE_NO_CONNECT_PATH, RTLD_NOW | RTLD_NOLOAD), nullptr);
+  EXPECT_FALSE(TLoadedLibrary::IsLoaded(FAKE_ENGINE_NO_CONNECT_PATH));
 }
 
 TEST(ScriptEngineBinding, ScriptReachesTheEngineAsLinesEndedByCrLf) {

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <iostream>
 
 #include "engine/Restore.h"
@@ -10,6 +9,7 @@
 #include "platform/Files.h"
 #include "repair/InstallPaths.h"
 #include "repair/RestoreScript.h"
+#include "support/EngineRun.h"
 #include "support/FirebirdTools.h"
 #include "support/TestFolder.h"
 #include "tools/ConsoleTool.h"
@@ -18,37 +18,6 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-const std::string ProgramFolder = std::string(PROGRAM_FOLDER) + "/";
-
-// The real engine with handlers that record everything and answer as told.
-struct TEngineRun {
-  TScriptEngineComponent engine{ENGINE_PATH};
-  Lines progress, errors, before, after;
-  bool stopBefore = false, stopAfter = false, stopProgressAt = false;
-
-  TEngineRun() {
-    engine.OnBlockProgress = [this](const std::string& m, bool& go) {
-      progress.push_back(m);
-      go = !(stopProgressAt && progress.size() == 3);
-    };
-    engine.OnScriptError = [this](const std::string& s, const std::string& e, bool& go) {
-      errors.push_back(e);
-      go = false;
-    };
-    engine.OnBeforeStatement = [this](const std::string& s, const std::string&, bool& go) {
-      before.push_back(s);
-      go = !stopBefore;
-    };
-    engine.OnAfterStatement = [this](const std::string& s, bool ok, bool& go) {
-      after.push_back(ok ? "ok" : "failed");
-      go = !stopAfter;
-    };
-  }
-  void Run(const std::string& script) {
-    engine.Script().SetText(script);
-    engine.ExecuteScript();
-  }
-};
 
 // An install folder whose DATA holds a gbak backup of a fresh database.
 struct TBackedUpInstall {
@@ -86,15 +55,6 @@ TEST(ScriptEngine, TheRepairsRestoreScriptRebuildsTheDatabaseWithProgress) {
   }
 }
 
-std::string RestoreCall(const TInstallPaths& paths, const std::string& options, const std::string& backup) {
-  return "execute scriptblock as begin\n"
-         "  cb = 'execute scriptblock (Line variant) as begin sb_progress(Line); end';\n"
-         "  sb_RestoreDatabase(" +
-         Q(backup) + ", " + Q(paths.Database) + ", " + Q(options) + ", cb);\nend\n";
-}
-
-std::string Options() { return "clientlib=" + ProgramFolder + ClientLibraryName + "; User=SYSDBA; Password=x; C; REP"; }
-
 TEST(ScriptEngine, ServerErrorsReachTheErrorCallbackWithTheirFullText) {
   TBackedUpInstall install;
   TEngineRun run;
@@ -121,54 +81,9 @@ TEST(ScriptEngine, ACutShortBackupIsReportedWithTheEnginesOwnReason) {
   EXPECT_EQ(run.errors[0].rfind("Backup incomplete", 0), 0u) << run.errors[0];
 }
 
-TEST(ScriptEngine, ScriptMistakesAreNamedClearly) {
-  TBackedUpInstall install;
-  struct {
-    std::string script, expected;
-  } cases[] = {
-      {RestoreCall(install.paths, Options() + "; FAST", install.paths.Backup),
-       "Unknown restore option \"FAST\" (line 3, column 3)"},
-      {"execute scriptblock as begin x = ; end", "Syntax error at line 1, column 34: expected a string or a variable"},
-      {"select 1 from rdb$database;", "Syntax error at line 1, column 1: expected \"execute scriptblock\""},
-      {"execute scriptblock as begin x = 'ổ'; y = ; end",
-       "Syntax error at line 1, column 43: expected a string or a variable"},
-      {"execute scriptblock as begin sb_shout('x'); end", "Unknown function sb_shout"},
-      {"execute scriptblock as begin sb_progress(y); end", "Variable y is not defined (line 1, column 30)"},
-      {"execute scriptblock as begin s = 'open; end", "Unterminated string"},
-      {RestoreCall(install.paths, "clientlib=/no/libfbclient.so.2", install.paths.Backup),
-       "Cannot load the client library /no/libfbclient.so.2"},
-  };
-  for (const auto& c : cases) {
-    TEngineRun run;
-    run.Run(c.script);
-    ASSERT_EQ(run.errors.size(), 1u) << c.script;
-    EXPECT_EQ(run.errors[0].rfind(c.expected, 0), 0u) << run.errors[0];
-  }
-}
-
-TEST(ScriptEngine, CommentsCaseAndQuotesAreUnderstood) {
-  TEngineRun run;
-  run.Run("-- a comment\nEXECUTE ScriptBlock AS BEGIN /* block\ncomment */ m = 'it''s'; SB_PROGRESS(m); END;\n"
-          "execute scriptblock as begin sb_progress('second'); end");
-  EXPECT_TRUE(run.errors.empty()) << run.errors[0];
-  EXPECT_EQ(run.progress, (Lines{"it's", "second"}));
-  EXPECT_EQ(run.after, (Lines{"ok", "ok"}));
-}
-
-TEST(ScriptEngine, EachCallbackCanStopTheScript) {
+TEST(ScriptEngine, AProgressHandlerCanStopARestore) {
   const std::string two = "execute scriptblock as begin sb_progress('1'); end\n"
                           "execute scriptblock as begin sb_progress('2'); end";
-  TEngineRun stopBefore;
-  stopBefore.stopBefore = true;
-  stopBefore.Run(two);
-  EXPECT_TRUE(stopBefore.progress.empty());
-  EXPECT_TRUE(stopBefore.after.empty());
-
-  TEngineRun stopAfter;
-  stopAfter.stopAfter = true;
-  stopAfter.Run(two);
-  EXPECT_EQ(stopAfter.progress, Lines{"1"});
-
   TBackedUpInstall install;
   TEngineRun stopProgress;
   stopProgress.stopProgressAt = true;
@@ -194,20 +109,6 @@ TEST(ScriptEngine, ARestoredDatabaseCountsOnlyWhenOnline) {
   } catch (const EScriptError& error) {
     EXPECT_NE(error.Message().find(install.paths.Database), std::string::npos) << error.Message();
   }
-}
-
-TEST(ScriptEngine, ConnectIsNotSupportedAndSaysSo) {
-  void* library = ::dlopen(ENGINE_PATH, RTLD_NOW);
-  ASSERT_NE(library, nullptr);
-  auto connect = reinterpret_cast<TScriptConnectDBProc>(::dlsym(library, ConnectExport));
-  static std::string reported;
-  auto result = connect("anything", [](const char* message) -> std::int32_t {
-    reported = message;
-    return 0;
-  });
-  EXPECT_NE(result, 0);
-  EXPECT_NE(reported.find("not supported"), std::string::npos);
-  ::dlclose(library);
 }
 
 }  // namespace

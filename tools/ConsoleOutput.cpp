@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/ToolText.h"
 #include "platform/Utf8.h"
 
 void TConsoleOutput::HandleChunk(const char* data, std::size_t size) {
@@ -37,7 +38,7 @@ void TConsoleOutput::DeliverLine(const std::string& text, std::size_t lineEnd) {
   if (!FRawOutput && text[lineEnd] == '\r') return;
   std::size_t length = lineEnd + 1;
   while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n')) --length;
-  (*FHandler)(text.substr(0, length));
+  (*FHandler)(platform::ToolTextToUtf8(text.substr(0, length)));
 }
 
 void TConsoleOutput::Finish(std::string& output) {
@@ -45,8 +46,8 @@ void TConsoleOutput::Finish(std::string& output) {
   FIncompleteTail.clear();
   if (FPending.empty()) return;
   if (FHandler != nullptr && *FHandler) DeliverLine(FPending, FPending.size() - 1);
-  else if (FRawOutput) output += FPending;
-  else output += FlattenCarriageReturns(FPending);
+  else if (FRawOutput) output += platform::ToolTextToUtf8(FPending);
+  else output += platform::ToolTextToUtf8(FlattenCarriageReturns(FPending));
   FPending.clear();
 }
 

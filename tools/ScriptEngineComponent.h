@@ -10,6 +10,7 @@
 
 #include "engine/ScriptEngineApi.h"
 #include "platform/Library.h"
+#include "platform/NativeNames.h"
 #include "tools/ScriptLines.h"
 
 class TScriptEngineComponent;
@@ -54,7 +55,7 @@ class TScriptEngineComponent {
   explicit TScriptEngineComponent(const std::string& libraryName = DefaultLibrary);
   ~TScriptEngineComponent();
 
-  static inline const std::string DefaultLibrary = "libScriptEngine.so";
+  static inline const std::string DefaultLibrary = platform::ScriptEngineLibraryName;
 
   // Only the stored text: the library loaded at construction stays in use.
   const std::string& ScriptEngineDLL() const { return FScriptEngineDLL; }

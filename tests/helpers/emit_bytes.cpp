@@ -3,16 +3,35 @@
 //   err:TEXT   the same on standard error
 //   pause:MS   sleep, so that the next write arrives in a read of its own
 //   flood:KB   write KB kibibytes of numbered lines to both streams, interleaved
+//   args       write each of the arguments after this step as one line of
+//              hexadecimal digits (their UTF-8 bytes), and end
+//   cwd        write the current folder as one line of hexadecimal digits
+//   ansi:TEXT  write TEXT (UTF-8) in the system's ANSI code page, then a line break
+//   hold:PATH  open PATH for exclusive use, write "held" and a line break, keep it open
 //   exit:CODE  end with that exit code
 //   hang       sleep until killed
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
+#endif
 
 namespace {
+
+constexpr int StandardOutput = 1;
+constexpr int StandardError = 2;
 
 std::string Unescape(const char* text) {
   std::string bytes;
@@ -41,33 +60,126 @@ std::string Unescape(const char* text) {
 void WriteAll(int fd, const std::string& bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
-    ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+#ifdef _WIN32
+    const int written = ::_write(fd, bytes.data() + done, static_cast<unsigned>(bytes.size() - done));
+#else
+    const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+#endif
     if (written <= 0) std::exit(90);
     done += static_cast<size_t>(written);
   }
+}
+
+std::string Hex(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string text;
+  for (unsigned char c : bytes) {
+    text += digits[c >> 4];
+    text += digits[c & 15];
+  }
+  return text;
 }
 
 void Flood(long kibibytes) {
   for (long i = 0; i < kibibytes * 16; ++i) {
     char line[64];
     std::snprintf(line, sizeof line, "%-62ld\n", i);  // 64 bytes a line
-    WriteAll(i % 2 == 0 ? STDOUT_FILENO : STDERR_FILENO, line);
+    WriteAll(i % 2 == 0 ? StandardOutput : StandardError, line);
   }
 }
 
-bool Starts(const char* argument, const char* prefix) { return std::strncmp(argument, prefix, std::strlen(prefix)) == 0; }
+[[noreturn]] void Hang() {
+  for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
+#ifdef _WIN32
+std::string Utf8Of(const std::wstring& wide) {
+  const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                           nullptr, nullptr);
+  std::string text(static_cast<size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), length, nullptr, nullptr);
+  return text;
+}
+
+std::wstring WideOf(const std::string& text) {
+  const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  return wide;
+}
+
+std::string CurrentFolder() {
+  std::wstring folder(32768, L'\0');
+  folder.resize(::GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data()));
+  return Utf8Of(folder);
+}
+
+std::string InAnsiCodePage(const std::string& text) {
+  const std::wstring wide = WideOf(text);
+  const int length = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                           nullptr, nullptr);
+  std::string ansi(static_cast<size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), ansi.data(), length, nullptr, nullptr);
+  return ansi;
+}
+
+bool HoldExclusively(const std::string& path) {
+  return ::CreateFileW(WideOf(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr) !=
+         INVALID_HANDLE_VALUE;
+}
+
+// The arguments as the Windows runtime splits the wide command line.
+std::vector<std::string> Arguments(int, char**) {
+  int count = 0;
+  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  std::vector<std::string> arguments;
+  for (int i = 0; i < count; ++i) arguments.push_back(Utf8Of(wide[i]));
+  ::LocalFree(wide);
+  return arguments;
+}
+#else
+std::string CurrentFolder() {
+  char folder[4096];
+  return ::getcwd(folder, sizeof folder) != nullptr ? folder : "";
+}
+
+std::string InAnsiCodePage(const std::string& text) { return text; }
+
+bool HoldExclusively(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR);
+  return fd >= 0 && ::flock(fd, LOCK_EX) == 0;
+}
+
+std::vector<std::string> Arguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
+#endif
+
+bool Starts(const std::string& argument, const char* prefix) { return argument.rfind(prefix, 0) == 0; }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    const char* step = argv[i];
-    if (Starts(step, "out:")) WriteAll(STDOUT_FILENO, Unescape(step + 4));
-    else if (Starts(step, "err:")) WriteAll(STDERR_FILENO, Unescape(step + 4));
-    else if (Starts(step, "pause:")) std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(step + 6)));
-    else if (Starts(step, "flood:")) Flood(std::atol(step + 6));
-    else if (Starts(step, "exit:")) return std::atoi(step + 5);
-    else if (std::strcmp(step, "hang") == 0) for (;;) ::pause();
+#ifdef _WIN32
+  ::_setmode(StandardOutput, _O_BINARY);  // the bytes as given: no LF becomes CR LF
+  ::_setmode(StandardError, _O_BINARY);
+#endif
+  const std::vector<std::string> arguments = Arguments(argc, argv);
+  for (size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& step = arguments[i];
+    const char* value = step.c_str() + step.find(':') + 1;
+    if (Starts(step, "out:")) WriteAll(StandardOutput, Unescape(value));
+    else if (Starts(step, "err:")) WriteAll(StandardError, Unescape(value));
+    else if (Starts(step, "pause:")) std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(value)));
+    else if (Starts(step, "flood:")) Flood(std::atol(value));
+    else if (step == "args") {
+      for (size_t j = i + 1; j < arguments.size(); ++j) WriteAll(StandardOutput, Hex(arguments[j]) + "\n");
+      return 0;
+    } else if (step == "cwd") WriteAll(StandardOutput, Hex(CurrentFolder()) + "\n");
+    else if (Starts(step, "ansi:")) WriteAll(StandardOutput, InAnsiCodePage(value) + "\n");
+    else if (Starts(step, "hold:")) {
+      if (!HoldExclusively(value)) return 91;
+      WriteAll(StandardOutput, "held\n");
+    } else if (Starts(step, "exit:")) return std::atoi(value);
+    else if (step == "hang") Hang();
     else return 99;
   }
   return 0;

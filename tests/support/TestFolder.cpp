@@ -1,36 +1,53 @@
 #include "support/TestFolder.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/Files.h"
+
 namespace fs = std::filesystem;
 
+namespace {
+
+// Paths are UTF-8 text in the program; the file system library is told so.
+fs::path PathOf(const std::string& text) { return fs::u8path(text); }
+
+std::string NewBaseFolder() {
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path base = fs::temp_directory_path() / ("vyr-" + std::to_string(random() % 1000000000));
+    if (fs::create_directory(base)) return base.u8string();
+  }
+  throw std::runtime_error("cannot make a temporary folder");
+}
+
+}  // namespace
+
 TTestFolder::TTestFolder(const std::string& name) {
-  std::string pattern = (fs::temp_directory_path() / "vyr-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  FBase = pattern;
-  FPath = FBase + "/" + name + "/";
-  fs::create_directories(FPath);
+  FBase = NewBaseFolder();
+  FPath = FBase + platform::PathSeparator + name + platform::PathSeparator;
+  fs::create_directories(PathOf(FPath));
 }
 
 TTestFolder::~TTestFolder() {
   std::error_code ignored;
-  fs::remove_all(FBase, ignored);
+  fs::remove_all(PathOf(FBase), ignored);
 }
 
-void MakeFolders(const std::string& path) { fs::create_directories(path); }
+void MakeFolders(const std::string& path) { fs::create_directories(PathOf(path)); }
 
 void WriteTextFile(const std::string& path, const std::string& content) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  std::ofstream file(PathOf(path), std::ios::binary | std::ios::trunc);
   file << content;
   if (!file) throw std::runtime_error("cannot write " + path);
 }
 
 std::string ReadFileBytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(PathOf(path), std::ios::binary);
   std::ostringstream content;
   content << file.rdbuf();
   return content.str();
@@ -38,6 +55,6 @@ std::string ReadFileBytes(const std::string& path) {
 
 void MakeExecutableScript(const std::string& path, const std::string& body) {
   WriteTextFile(path, "#!/bin/sh\n" + body);
-  fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                            fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(PathOf(path), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
 }

@@ -1,0 +1,255 @@
+#include "platform/Files.h"
+
+#include <cstring>
+#include <windows.h>
+
+#include "platform/WideText.h"
+
+namespace platform {
+namespace {
+
+TFileFailureKind KindOf(DWORD error) {
+  switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return TFileFailureKind::NoSpace;
+    case ERROR_WRITE_PROTECT: return TFileFailureKind::ReadOnly;
+    case ERROR_ACCESS_DENIED: return TFileFailureKind::AccessDenied;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return TFileFailureKind::InUse;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return TFileFailureKind::NotFound;
+    default: return TFileFailureKind::Other;
+  }
+}
+
+TFileFailure Failure(DWORD error) { return TFileFailure{KindOf(error), SystemErrorText(error)}; }
+TFileFailure LastFailure() { return Failure(::GetLastError()); }
+
+// Owns one file handle.
+class FileHandle {
+ public:
+  FileHandle(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD flags = 0)
+      : FHandle(::CreateFileW(Widen(path).c_str(), access, share, nullptr, disposition,
+                              flags | FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  ~FileHandle() { Close(); }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+
+  HANDLE Get() const { return FHandle; }
+  explicit operator bool() const { return FHandle != INVALID_HANDLE_VALUE; }
+  bool Close() {
+    if (FHandle == INVALID_HANDLE_VALUE) return true;
+    const bool closed = ::CloseHandle(FHandle) != 0;
+    FHandle = INVALID_HANDLE_VALUE;
+    return closed;
+  }
+
+ private:
+  HANDLE FHandle;
+};
+
+constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+FileHandle OpenForReading(const std::string& path) {
+  return FileHandle(path, GENERIC_READ, ShareAll, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
+}
+
+TFileResult WriteAll(HANDLE file, const char* data, size_t size) {
+  while (size > 0) {
+    const DWORD chunk = size > (1u << 20) ? (1u << 20) : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!::WriteFile(file, data, chunk, &written, nullptr)) return LastFailure();
+    data += written;
+    size -= written;
+  }
+  return std::nullopt;
+}
+
+// Reads up to size bytes, fewer only at the end of the file; -1 on failure.
+long ReadFull(HANDLE file, char* buffer, DWORD size) {
+  DWORD total = 0;
+  while (total < size) {
+    DWORD got = 0;
+    if (!::ReadFile(file, buffer + total, size - total, &got, nullptr)) return -1;
+    if (got == 0) break;
+    total += got;
+  }
+  return static_cast<long>(total);
+}
+
+TFileResult CopyContents(HANDLE from, HANDLE to) {
+  static constexpr DWORD Block = 1 << 16;
+  std::string buffer(Block, '\0');
+  for (;;) {
+    const long got = ReadFull(from, buffer.data(), Block);
+    if (got < 0) return LastFailure();
+    if (got == 0) return std::nullopt;
+    if (auto failure = WriteAll(to, buffer.data(), static_cast<size_t>(got))) return failure;
+  }
+}
+
+// MOVEFILE_WRITE_THROUGH returns only once the new name is on the disk.
+TFileResult MoveDurably(const std::string& from, const std::string& to) {
+  if (!::MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return LastFailure();
+  return std::nullopt;
+}
+
+// Flushes and closes the temporary file, then puts it in place of the target.
+TFileResult FinishTemporary(FileHandle& file, const std::string& temporary, const std::string& target) {
+  if (!::FlushFileBuffers(file.Get())) return LastFailure();
+  if (!file.Close()) return LastFailure();
+  return MoveDurably(temporary, target);
+}
+
+void RemoveTemporary(const std::string& temporary) { ::DeleteFileW(Widen(temporary).c_str()); }
+
+std::optional<WIN32_FILE_ATTRIBUTE_DATA> AttributesOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  return data;
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+}  // namespace
+
+bool FileExists(const std::string& path) {
+  auto data = AttributesOf(path);
+  return data && (data->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+TFileResult DeleteFile(const std::string& path) {
+  if (!::DeleteFileW(Widen(path).c_str())) return LastFailure();
+  return std::nullopt;
+}
+
+TFileResult RenameFile(const std::string& from, const std::string& to) { return MoveDurably(from, to); }
+
+std::string CopyTemporaryName(const std::string& target) { return target + ".copying"; }
+
+// The copy takes the source's attributes (read-only, hidden, archive) once
+// its data is flushed, before it gets the target's name.
+TFileResult CopyFile(const std::string& source, const std::string& target) {
+  auto attributes = AttributesOf(source);
+  if (!attributes) return LastFailure();
+  if (attributes->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return Failure(ERROR_ACCESS_DENIED);
+  FileHandle from = OpenForReading(source);
+  if (!from) return LastFailure();
+
+  const std::string temporary = CopyTemporaryName(target);
+  FileHandle to(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
+  if (!to) return LastFailure();
+  auto failure = CopyContents(from.Get(), to.Get());
+  if (!failure && !::FlushFileBuffers(to.Get())) failure = LastFailure();
+  if (!failure && !to.Close()) failure = LastFailure();
+  if (!failure && !::SetFileAttributesW(Widen(temporary).c_str(), attributes->dwFileAttributes)) failure = LastFailure();
+  if (!failure) failure = MoveDurably(temporary, target);
+  if (failure) {
+    to.Close();
+    ::SetFileAttributesW(Widen(temporary).c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveTemporary(temporary);
+  }
+  return failure;
+}
+
+TFileResult WriteFileDurably(const std::string& path, const std::string& content) {
+  const std::string temporary = CopyTemporaryName(path);
+  FileHandle file(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
+  if (!file) return LastFailure();
+  auto failure = WriteAll(file.Get(), content.data(), content.size());
+  if (!failure) failure = FinishTemporary(file, temporary, path);
+  if (failure) {
+    file.Close();
+    RemoveTemporary(temporary);
+  }
+  return failure;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  FileHandle file = OpenForReading(path);
+  if (!file) return std::nullopt;
+  std::string content;
+  std::string buffer(1 << 14, '\0');
+  for (;;) {
+    const long got = ReadFull(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (got < 0) return std::nullopt;
+    if (got == 0) return content;
+    content.append(buffer.data(), static_cast<size_t>(got));
+  }
+}
+
+TFileResult SyncFile(const std::string& path) {
+  FileHandle file(path, GENERIC_WRITE, ShareAll, OPEN_EXISTING);
+  if (!file) return LastFailure();
+  if (!::FlushFileBuffers(file.Get())) return LastFailure();
+  return std::nullopt;
+}
+
+// Windows writes a folder's entries through with MOVEFILE_WRITE_THROUGH; a
+// folder cannot be flushed on its own. It only has to exist.
+TFileResult SyncFolder(const std::string& path) {
+  auto data = AttributesOf(path.empty() ? std::string(".") : path);
+  if (!data) return LastFailure();
+  return std::nullopt;
+}
+
+bool SameContents(const std::string& first, const std::string& second) {
+  FileHandle a = OpenForReading(first);
+  FileHandle b = OpenForReading(second);
+  if (!a || !b) return false;
+  static constexpr DWORD Block = 1 << 16;
+  std::string left(Block, '\0'), right(Block, '\0');
+  for (;;) {
+    const long gotA = ReadFull(a.Get(), left.data(), Block);
+    const long gotB = ReadFull(b.Get(), right.data(), Block);
+    if (gotA < 0 || gotB < 0 || gotA != gotB) return false;
+    if (gotA == 0) return true;
+    if (std::memcmp(left.data(), right.data(), static_cast<size_t>(gotA)) != 0) return false;
+  }
+}
+
+std::optional<std::uint64_t> FileSize(const std::string& path) {
+  auto data = AttributesOf(path);
+  if (!data || (data->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
+  return (static_cast<std::uint64_t>(data->nFileSizeHigh) << 32) | data->nFileSizeLow;
+}
+
+// GetDiskFreeSpaceExW wants a folder: a file's own folder stands for it.
+std::optional<std::uint64_t> FreeDiskSpace(const std::string& path) {
+  std::string folder = FileExists(path) ? FolderOf(path) : path;
+  if (folder.empty()) folder = ".";
+  ULARGE_INTEGER available{};
+  if (!::GetDiskFreeSpaceExW(Widen(folder).c_str(), &available, nullptr, nullptr)) return std::nullopt;
+  return static_cast<std::uint64_t>(available.QuadPart);
+}
+
+// An open that asks for exclusive use fails with a sharing violation while
+// anyone else has the file open.
+bool IsFileInUse(const std::string& path) {
+  FileHandle file(path, GENERIC_READ, 0, OPEN_EXISTING);
+  return !file && ::GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+std::string ProgramFilePath() {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return std::string();
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return Narrow(buffer);
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::string ProgramFolder() { return FolderOf(ProgramFilePath()); }
+
+std::string FolderOf(const std::string& path) {
+  for (size_t i = path.size(); i > 0; --i)
+    if (IsSeparator(path[i - 1])) return path.substr(0, i);
+  return std::string();
+}
+
+}  // namespace platform

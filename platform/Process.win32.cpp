@@ -1,0 +1,159 @@
+#include "platform/Process.h"
+
+#include <windows.h>
+
+#include "platform/CommandLine.h"
+#include "platform/WideText.h"
+
+namespace platform {
+namespace {
+
+thread_local std::uint32_t lastError = 0;
+
+HANDLE AsHandle(NativeHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+NativeHandle AsNative(HANDLE handle) { return reinterpret_cast<NativeHandle>(handle); }
+
+void CloseIfOpen(NativeHandle& handle) {
+  if (handle != NoHandle) {
+    ::CloseHandle(AsHandle(handle));
+    handle = NoHandle;
+  }
+}
+
+// Closes a handle when it goes out of scope.
+class ScopedHandle {
+ public:
+  explicit ScopedHandle(HANDLE handle) : FHandle(handle) {}
+  ~ScopedHandle() {
+    if (FHandle != nullptr && FHandle != INVALID_HANDLE_VALUE) ::CloseHandle(FHandle);
+  }
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+  HANDLE Get() const { return FHandle; }
+  bool Valid() const { return FHandle != nullptr && FHandle != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE FHandle;
+};
+
+// The child's empty standard input: the NUL device, inheritable.
+HANDLE OpenInheritableNul() {
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  return ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0,
+                       nullptr);
+}
+
+// The arguments as one command line that the child's C runtime splits back
+// into the same arguments.
+std::wstring CommandLineOf(const std::vector<std::string>& arguments) {
+  std::string line;
+  for (const auto& argument : arguments) {
+    if (!line.empty()) line += ' ';
+    line += QuoteArgument(argument);
+  }
+  return Widen(line);
+}
+
+}  // namespace
+
+std::uint32_t LastError() { return lastError; }
+
+void UseEmptyStandardInput() {
+  HANDLE empty = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+  if (empty != INVALID_HANDLE_VALUE) ::SetStdHandle(STD_INPUT_HANDLE, empty);
+}
+
+// Only the write end is inheritable: it is the one handed to a child.
+std::unique_ptr<Pipe> Pipe::Create() {
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  if (!::CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
+    lastError = ::GetLastError();
+    return nullptr;
+  }
+  ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  return std::unique_ptr<Pipe>(new Pipe(AsNative(readEnd), AsNative(writeEnd)));
+}
+
+Pipe::~Pipe() {
+  CloseWriteEnd();
+  CloseReadEnd();
+}
+
+long Pipe::Read(char* buffer, std::size_t size) {
+  DWORD got = 0;
+  if (::ReadFile(AsHandle(FReadEnd), buffer, static_cast<DWORD>(size), &got, nullptr)) return static_cast<long>(got);
+  return ::GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+}
+
+// Anonymous pipes have no waitable read state: the pipe is looked at every
+// few milliseconds until data, its end, or the time limit.
+bool Pipe::WaitReadable(int milliseconds) {
+  const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
+  for (;;) {
+    DWORD available = 0;
+    if (!::PeekNamedPipe(AsHandle(FReadEnd), nullptr, 0, nullptr, &available, nullptr) || available > 0) return true;
+    if (::GetTickCount64() >= deadline) return false;
+    ::Sleep(5);
+  }
+}
+
+void Pipe::CloseWriteEnd() { CloseIfOpen(FWriteEnd); }
+void Pipe::CloseReadEnd() { CloseIfOpen(FReadEnd); }
+
+std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>& arguments, NativeHandle output,
+                                                  const std::string& workingFolder) {
+  if (arguments.empty()) {
+    lastError = ERROR_FILE_NOT_FOUND;
+    return nullptr;
+  }
+  ScopedHandle input(OpenInheritableNul());
+  if (!input.Valid()) {
+    lastError = ::GetLastError();
+    return nullptr;
+  }
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  startup.hStdInput = input.Get();
+  startup.hStdOutput = AsHandle(output);
+  startup.hStdError = AsHandle(output);
+
+  std::wstring commandLine = CommandLineOf(arguments);
+  const std::wstring folder = Widen(workingFolder);
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+    lastError = ::GetLastError();
+    return nullptr;
+  }
+  ::CloseHandle(process.hThread);
+  return std::unique_ptr<ChildProcess>(new ChildProcess(AsNative(process.hProcess)));
+}
+
+ChildProcess::~ChildProcess() {
+  if (!FWaited) {
+    Terminate();
+    Wait();
+  }
+  ::CloseHandle(AsHandle(FProcess));
+}
+
+void ChildProcess::Terminate() {
+  if (FWaited) return;
+  if (::TerminateProcess(AsHandle(FProcess), CancelledExitCode)) FTerminated = true;
+}
+
+std::optional<std::uint32_t> ChildProcess::Wait() {
+  if (FWaited) return std::nullopt;
+  FWaited = true;
+  if (::WaitForSingleObject(AsHandle(FProcess), INFINITE) != WAIT_OBJECT_0) return std::nullopt;
+  DWORD code = 0;
+  if (!::GetExitCodeProcess(AsHandle(FProcess), &code)) return std::nullopt;
+  return static_cast<std::uint32_t>(code);
+}
+
+}  // namespace platform

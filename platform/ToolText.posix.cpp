@@ -1,0 +1,7 @@
+#include "platform/ToolText.h"
+
+namespace platform {
+
+std::string ToolTextToUtf8(const std::string& bytes) { return bytes; }
+
+}  // namespace platform
