@@ -4,8 +4,9 @@ SHELL := /bin/bash
 BUILD_DIR ?= build
 DEMO_ROOT := $(abspath $(BUILD_DIR))/demo/VYR10
 JOBS ?= 2
+WINDOWS_BUILD_DIR ?= build-windows
 
-.PHONY: all deps configure build test demo bench reliability clean
+.PHONY: all deps configure build test demo bench reliability windows windows-test clean
 
 all: build
 
@@ -46,5 +47,17 @@ bench: build
 reliability: build
 	@VYR_KILL_CAMPAIGN=1 $(BUILD_DIR)/tests/kill_tests --gtest_filter=KillTest.Campaign
 
+# The core cross-compiled for 64-bit Windows (mingw-w64), and its tests run
+# under wine.
+windows:
+	@scripts/install-deps.sh windows
+	@cmake -S . -B $(WINDOWS_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DVYR_WARNINGS_AS_ERRORS=$(if $(CI),ON,OFF) > /dev/null
+	@cmake --build $(WINDOWS_BUILD_DIR) -j $(JOBS)
+
+windows-test: windows
+	@scripts/windows-test.sh $(WINDOWS_BUILD_DIR)
+
 clean:
-	@rm -rf $(BUILD_DIR)
+	@rm -rf $(BUILD_DIR) $(WINDOWS_BUILD_DIR)

@@ -5,6 +5,10 @@
 
 #include "platform/WideText.h"
 
+// windows.h names its own functions CopyFile and DeleteFile by macros.
+#undef CopyFile
+#undef DeleteFile
+
 namespace platform {
 namespace {
 

@@ -1,14 +1,25 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, when
 # any is missing. As root it uses apt-get; otherwise it says what to install.
+#   install-deps.sh           the Linux build, its tests and the demo
+#   install-deps.sh windows   the Windows build of the core and wine for its tests
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev fonts-wine
-  libgtest-dev
-  firebird3.0-server-core firebird3.0-utils libfbclient2 firebird-dev
-)
+if [ "${1:-}" = windows ]; then
+  packages=(
+    cmake ninja-build
+    g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+    googletest firebird-dev
+    wine64
+  )
+else
+  packages=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev libgl-dev fonts-wine
+    libgtest-dev
+    firebird3.0-server-core firebird3.0-utils libfbclient2 firebird-dev
+  )
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -166,6 +166,12 @@ TEST(ConsoleTool, EveryArgumentReachesTheChildUnchanged) {
   EXPECT_EQ(received, arguments);
 }
 
+TEST(ConsoleTool, AToolReadsAnEmptyStandardInput) {
+  auto capture = RunEmit({"stdin", "exit:5"});
+  EXPECT_EQ(capture.lines, Lines{"read 0 bytes"});
+  EXPECT_EQ(capture.result, 5u);
+}
+
 TEST(ConsoleTool, ToolTextInTheAnsiCodePageArrivesAsUtf8) {
   EXPECT_EQ(RunEmit({"ansi:Café à la carte"}).lines, Lines{"Café à la carte"});
 }

@@ -65,29 +65,6 @@ struct TRun {
   void Repair(const std::string& folderText) { TRepairProcedure(host, &dataRepair, &rebuild).Run(folderText); }
 };
 
-TEST(InstallRoot, IsTrimmedAndEndsInExactlyOneSeparator) {
-  EXPECT_EQ(FormInstallRoot("  /opt/VYR10  "), "/opt/VYR10/");
-  EXPECT_EQ(FormInstallRoot("/opt/VYR10/"), "/opt/VYR10/");
-  EXPECT_EQ(FormInstallRoot("\t/opt/VYR10/\r\n"), "/opt/VYR10/");
-  EXPECT_EQ(FormInstallRoot(""), "/");
-  EXPECT_EQ(FormInstallRoot(" /srv/Kế toán 'A' "), "/srv/Kế toán 'A'/");
-  const auto paths = TInstallPaths::FromFolderText("/opt/VYR10");
-  EXPECT_EQ(paths.Database, "/opt/VYR10/DATA/VYR.FDB");
-  EXPECT_EQ(paths.SafetyCopy, "/opt/VYR10/DATA/VYR_LUU.FDB");
-  EXPECT_EQ(paths.Backup, "/opt/VYR10/DATA/VYRBK.FBK");
-}
-
-TEST(GfixCommands, QuoteTheToolAndTheDatabaseAndKeepTheFixedSpacing) {
-  InstallFolder install("VYR 10", InstallFolder::Gfix::Debian);
-  const std::string root = install.Root();
-  EXPECT_EQ(GfixValidateCommand(install.Paths()),
-            "\"" + root + "fb/bin/gfix\" -v -full -user SYSDBA -password quartzfin  \"" + root + "DATA/VYR.FDB\" ");
-  EXPECT_EQ(GfixMendCommand(install.Paths()),
-            "\"" + root + "fb/bin/gfix\" -mend -ig -user SYSDBA -password quartzfin  \"" + root + "DATA/VYR.FDB\" ");
-  fs::remove(root + "fb/bin/gfix");
-  EXPECT_EQ(GfixValidateCommand(install.Paths()).substr(0, root.size() + 7), "\"" + root + "gfix\" ");
-}
-
 TEST(RepairProcedure, HealthyDatabaseRunsBothRealGfixPassesAndEveryStage) {
   for (const std::string name : {"VYR10", "Kế toán 'VYR' 10"}) {
     InstallFolder install(name);

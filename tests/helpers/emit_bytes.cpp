@@ -8,6 +8,7 @@
 //   cwd        write the current folder as one line of hexadecimal digits
 //   ansi:TEXT  write TEXT (UTF-8) in the system's ANSI code page, then a line break
 //   hold:PATH  open PATH for exclusive use, write "held" and a line break, keep it open
+//   stdin      read standard input to its end, write "read N bytes" and a line break
 //   exit:CODE  end with that exit code
 //   hang       sleep until killed
 #include <chrono>
@@ -155,6 +156,13 @@ std::vector<std::string> Arguments(int argc, char** argv) { return std::vector<s
 
 bool Starts(const std::string& argument, const char* prefix) { return argument.rfind(prefix, 0) == 0; }
 
+long ReadStandardInputToItsEnd() {
+  long total = 0;
+  char buffer[4096];
+  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0;) total += static_cast<long>(got);
+  return total;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -178,7 +186,8 @@ int main(int argc, char** argv) {
     else if (Starts(step, "hold:")) {
       if (!HoldExclusively(value)) return 91;
       WriteAll(StandardOutput, "held\n");
-    } else if (Starts(step, "exit:")) return std::atoi(value);
+    } else if (step == "stdin") WriteAll(StandardOutput, "read " + std::to_string(ReadStandardInputToItsEnd()) + " bytes\n");
+    else if (Starts(step, "exit:")) return std::atoi(value);
     else if (step == "hang") Hang();
     else return 99;
   }
