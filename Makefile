@@ -6,7 +6,7 @@ DEMO_ROOT := $(abspath $(BUILD_DIR))/demo/VYR10
 JOBS ?= 2
 WINDOWS_BUILD_DIR ?= build-windows
 
-.PHONY: all deps configure build test demo bench reliability windows windows-test clean
+.PHONY: all deps configure build test demo package bench reliability windows windows-test clean
 
 all: build
 
@@ -37,6 +37,10 @@ demo: build
 	else \
 	  $(BUILD_DIR)/bin/vyr-repair; \
 	fi
+
+# The Debian package, in the build folder: vyr-repair_VERSION_amd64.deb.
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB
 
 bench: build
 	@cmake --build $(BUILD_DIR) --target benchmarks -j $(JOBS)
