@@ -2,7 +2,7 @@
 # folder; `make test` builds and runs every test headless.
 SHELL := /bin/bash
 BUILD_DIR ?= build
-DEMO_ROOT := $(abspath $(BUILD_DIR))/demo/VYR10
+DEMO_ROOT ?= /tmp/VYR10
 JOBS ?= 2
 WINDOWS_BUILD_DIR ?= build-windows
 
@@ -25,18 +25,7 @@ test: build
 
 demo: build
 	@scripts/make-demo.sh "$(DEMO_ROOT)" "$(BUILD_DIR)" > /dev/null
-	@echo "Demo install folder: $(DEMO_ROOT)"
-	@echo "Type it into the window and press Accept (Alt+C)."
-	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY$$QT_QPA_PLATFORM" ]; then \
-	  if (exec 3<>/dev/tcp/127.0.0.1/5900) 2>/dev/null; then \
-	    echo "Port 5900 is taken: stop the program that uses it, then run make demo again." >&2; exit 1; \
-	  fi; \
-	  echo "No display here: the window is served over VNC on port 5900 (connect a VNC viewer to this machine)."; \
-	  echo "Ctrl+C here, Hủy bỏ or the close box ends the demo."; \
-	  QT_QPA_PLATFORM=vnc $(BUILD_DIR)/bin/vyr-repair; \
-	else \
-	  $(BUILD_DIR)/bin/vyr-repair; \
-	fi
+	@scripts/run-demo.sh "$(BUILD_DIR)" "$(DEMO_ROOT)"
 
 # The Debian package, in the build folder: vyr-repair_VERSION_amd64.deb.
 package: build

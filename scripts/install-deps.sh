@@ -16,6 +16,7 @@ else
   packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev libgl-dev fonts-wine
+    xvfb x11vnc
     libgtest-dev
     firebird3.0-server-core firebird3.0-utils libfbclient2 firebird-dev
   )
