@@ -1,10 +1,14 @@
-// What a copy keeps on POSIX: permission bits, owner and group.
+// Rules that only POSIX shows: what a copy keeps (permission bits, owner and
+// group), and a source whose size reads other than what it holds.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include "platform/Files.h"
+#include "repair/FileSafety.h"
+#include "repair/RepairTexts.h"
 #include "support/TestFolder.h"
 
 namespace {
@@ -28,6 +32,21 @@ TEST(Files, CopyKeepsPermissionBitsOwnerAndGroupWhateverTheUmask) {
     EXPECT_EQ(copy.st_uid, 4242u);
     EXPECT_EQ(copy.st_gid, 4343u);
   }
+}
+
+
+// A copy that ends without an error yet does not match the database's size
+// is refused. Here the database is a pipe: its size reads 0, while the copy
+// gets every byte written into it.
+TEST(FileSafety, ACopyWhoseSizeDiffersFromTheDatabaseIsNoSafetyCopy) {
+  TTestFolder folder;
+  MakeFolders(folder / "DATA");
+  const auto paths = TInstallPaths::FromFolderText(folder.Path());
+  ASSERT_EQ(::mkfifo(paths.Database.c_str(), 0600), 0);
+  std::thread writer([&] { WriteTextFile(paths.Database, std::string(5000, 'x')); });
+  const auto refusal = TakeSafetyCopy(paths);
+  writer.join();
+  EXPECT_EQ(refusal, texts::SafetyCopyIncomplete(5000, 0));
 }
 
 }  // namespace
