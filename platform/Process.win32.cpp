@@ -1,5 +1,7 @@
 #include "platform/Process.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include "platform/CommandLine.h"
@@ -43,6 +45,36 @@ HANDLE OpenInheritableNul() {
                        nullptr);
 }
 
+// The handles a child inherits: exactly its standard input and output, even
+// while another thread starts a process with inheritable handles of its own.
+class InheritedHandles {
+ public:
+  InheritedHandles(HANDLE input, HANDLE output) : FHandles{input, output} {
+    SIZE_T size = 0;
+    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    FBuffer.resize(size);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(FBuffer.data());
+    if (!::InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
+    FList = list;
+    FReady = ::UpdateProcThreadAttribute(FList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, FHandles, sizeof FHandles,
+                                         nullptr, nullptr) != 0;
+  }
+  ~InheritedHandles() {
+    if (FList != nullptr) ::DeleteProcThreadAttributeList(FList);
+  }
+  InheritedHandles(const InheritedHandles&) = delete;
+  InheritedHandles& operator=(const InheritedHandles&) = delete;
+
+  bool Ready() const { return FReady; }
+  LPPROC_THREAD_ATTRIBUTE_LIST List() const { return FList; }
+
+ private:
+  HANDLE FHandles[2];
+  std::vector<char> FBuffer;
+  LPPROC_THREAD_ATTRIBUTE_LIST FList = nullptr;
+  bool FReady = false;
+};
+
 // The arguments as one command line that the child's C runtime splits back
 // into the same arguments.
 std::wstring CommandLineOf(const std::vector<std::string>& arguments) {
@@ -58,10 +90,14 @@ std::wstring CommandLineOf(const std::vector<std::string>& arguments) {
 
 std::uint32_t LastError() { return lastError; }
 
+// Both the C runtime's descriptor 0 and the process's standard input handle
+// read the NUL device afterwards.
 void UseEmptyStandardInput() {
-  HANDLE empty = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                               nullptr);
-  if (empty != INVALID_HANDLE_VALUE) ::SetStdHandle(STD_INPUT_HANDLE, empty);
+  const int empty = ::_wopen(L"NUL", _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+  if (empty < 0) return;
+  ::_dup2(empty, 0);
+  ::_close(empty);
+  ::SetStdHandle(STD_INPUT_HANDLE, reinterpret_cast<HANDLE>(::_get_osfhandle(0)));
 }
 
 // Only the write end is inheritable: it is the one handed to a child.
@@ -114,19 +150,26 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>
     lastError = ::GetLastError();
     return nullptr;
   }
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  startup.hStdInput = input.Get();
-  startup.hStdOutput = AsHandle(output);
-  startup.hStdError = AsHandle(output);
+  InheritedHandles inherited(input.Get(), AsHandle(output));
+  if (!inherited.Ready()) {
+    lastError = ::GetLastError();
+    return nullptr;
+  }
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.cb = sizeof startup;
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+  startup.StartupInfo.wShowWindow = SW_HIDE;
+  startup.StartupInfo.hStdInput = input.Get();
+  startup.StartupInfo.hStdOutput = AsHandle(output);
+  startup.StartupInfo.hStdError = AsHandle(output);
+  startup.lpAttributeList = inherited.List();
 
   std::wstring commandLine = CommandLineOf(arguments);
   const std::wstring folder = Widen(workingFolder);
   PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                        CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo, &process)) {
     lastError = ::GetLastError();
     return nullptr;
   }

@@ -16,7 +16,7 @@ unset DISPLAY WAYLAND_DISPLAY
 
 # Failures in full; passing tests and the skipped tests' reasons left out of
 # the running output (gtest's summary names every skipped test).
-"$wine" "$build_dir/tests/core_tests.exe" 2>&1 | tr -d '\r' |
+timeout 900 "$wine" "$build_dir/tests/core_tests.exe" 2>&1 | tr -d '\r' |
   grep -v -e '^\[ RUN ' -e '^\[       OK \]' -e '^\[----------\] [0-9]' -e '^$' \
     -e '^\[  SKIPPED \] .* ([0-9]* ms)$' -e 'NotOnWindowsTest.cpp:[0-9]*: Skipped$' -e '^needs ' -e '^checks a POSIX-only rule$'
 status=${PIPESTATUS[0]}
