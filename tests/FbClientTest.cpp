@@ -1,33 +1,26 @@
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-#include <filesystem>
-
 #include "db/DbConnection.h"
 #include "db/FbCall.h"
 #include "platform/Exception.h"
+#include "platform/Files.h"
+#include "platform/NativeNames.h"
+#include "support/LoadedLibrary.h"
 #include "support/TestFolder.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // A private copy of a fake client under a new name: each copy is a library
 // of its own, loaded once by the registry.
 class TFakeClientCopy {
  public:
-  explicit TFakeClientCopy(const char* source = FAKE_CLIENT_PATH) {
-    static int counter = 0;
-    FPath = FFolder / ("libfakeclient" + std::to_string(++counter) + ".so");
-    fs::copy_file(source, FPath);
-    FHandle = ::dlopen(FPath.c_str(), RTLD_NOW);
-  }
-  ~TFakeClientCopy() { ::dlclose(FHandle); }
+  explicit TFakeClientCopy(const char* source = FAKE_CLIENT_PATH)
+      : FPath(CopyOf(source)), FLibrary(std::make_unique<TLoadedLibrary>(FPath, true)) {}
 
   const std::string& Path() const { return FPath; }
   template <typename F>
   F Control(const char* name) const {
-    return reinterpret_cast<F>(::dlsym(FHandle, name));
+    return FLibrary->Call<F>(name);
   }
   void SetVersion(const char* text) const { Control<void (*)(const char*)>("FakeClient_SetVersion")(text); }
   std::string LastDpb() const {
@@ -37,9 +30,16 @@ class TFakeClientCopy {
   std::string LastFileName() const { return Control<const char* (*)()>("FakeClient_LastFileName")(); }
 
  private:
+  std::string CopyOf(const char* source) {
+    static int counter = 0;
+    const std::string path = FFolder / ("fakeclient" + std::to_string(++counter) + SharedLibrarySuffix);
+    if (auto failure = platform::CopyFile(source, path)) throw Exception(failure->Text);
+    return path;
+  }
+
   TTestFolder FFolder;
   std::string FPath;
-  void* FHandle;
+  std::unique_ptr<TLoadedLibrary> FLibrary;
 };
 
 TFbClient& ClientFor(const TFakeClientCopy& copy, const char* version) {
@@ -98,10 +98,10 @@ TEST(FbClient, MissingEntryPointsFailOnlyWhenCalled) {
 
 TEST(FbClient, NamedLibraryThatDoesNotLoadIsNamedInTheError) {
   try {
-    TFbClientList::Instance().GetClient("  /no/such/libfbclient.so.2 ");
+    TFbClientList::Instance().GetClient("  /no/such/" + std::string(platform::ClientLibraryName) + " ");
     FAIL();
   } catch (const Exception& error) {
-    EXPECT_EQ(error.Message(), "Cannot load client library: /no/such/libfbclient.so.2");
+    EXPECT_EQ(error.Message(), "Cannot load client library: /no/such/" + std::string(platform::ClientLibraryName));
   }
 }
 

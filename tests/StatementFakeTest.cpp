@@ -1,29 +1,33 @@
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-#include <filesystem>
+#include <memory>
 
 #include "db/DbConnection.h"
 #include "db/DbSQL.h"
 #include "db/DbTransaction.h"
 #include "platform/Exception.h"
+#include "platform/Files.h"
+#include "support/LoadedLibrary.h"
 #include "support/TestFolder.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+// A private copy of the recording client, loaded by the test too.
+std::unique_ptr<TLoadedLibrary> CopyFakeClient(const std::string& path) {
+  if (auto failure = platform::CopyFile(FAKE_CLIENT_PATH, path)) throw Exception(failure->Text);
+  return std::make_unique<TLoadedLibrary>(path, true);
+}
 
 // A connection on a private copy of the recording client.
 struct TRecordedConnection {
   TTestFolder folder;
-  std::string library = folder / "libfakeclient.so";
-  void* handle;
+  std::string library = folder / ("fakeclient" + SharedLibrarySuffix);
+  std::unique_ptr<TLoadedLibrary> handle;
   TDbConnection cnn;
   TDbTransaction Trans;
 
   TRecordedConnection() {
-    fs::copy_file(FAKE_CLIENT_PATH, library);
-    handle = ::dlopen(library.c_str(), RTLD_NOW);
+    handle = CopyFakeClient(library);
     cnn.SetProviderName("Firebird");
     cnn.ProviderOptions().Add("Firebird.Charset=UTF8");
     cnn.ProviderOptions().Add("Firebird.UseUnicode=True");
@@ -35,10 +39,8 @@ struct TRecordedConnection {
     cnn.Open();
     Clear();
   }
-  ~TRecordedConnection() { ::dlclose(handle); }
-
   template <typename F>
-  F Control(const char* name) { return reinterpret_cast<F>(::dlsym(handle, name)); }
+  F Control(const char* name) { return handle->Call<F>(name); }
   std::string Calls() { return Control<const char* (*)()>("FakeClient_Calls")(); }
   void Clear() { Control<void (*)()>("FakeClient_ClearCalls")(); }
   std::string Prepared() { return Control<const char* (*)()>("FakeClient_LastPrepared")(); }
@@ -56,18 +58,17 @@ struct TRecordedConnection {
 
 TEST(StatementCalls, OpeningReadsTheCharacterSetFactsAndLeavesNoTransaction) {
   TTestFolder folder;
-  fs::copy_file(FAKE_CLIENT_PATH, folder / "libfakeclient.so");
-  void* handle = ::dlopen((folder / "libfakeclient.so").c_str(), RTLD_NOW);
+  const std::string library = folder / ("fakeclient" + SharedLibrarySuffix);
+  auto handle = CopyFakeClient(library);
   TDbConnection cnn;
   cnn.SetProviderName("Firebird");
-  cnn.ProviderOptions().SetValue("ClientLibrary", folder / "libfakeclient.so");
+  cnn.ProviderOptions().SetValue("ClientLibrary", library);
   cnn.SetDatabase("/srv/x.fdb");
   cnn.Open();
-  auto calls = reinterpret_cast<const char* (*)()>(::dlsym(handle, "FakeClient_Calls"))();
+  auto calls = handle->Call<const char* (*)()>("FakeClient_Calls")();
   EXPECT_STREQ(calls, "start,alloc,prepare,type,describe,execute2,fetch,close,free,commit");
   EXPECT_FALSE(cnn.InTransaction());
   cnn.Close();
-  ::dlclose(handle);
 }
 
 TEST(StatementCalls, AQueryOnTransRunsInItsOwnStartAndCommit) {
