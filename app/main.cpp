@@ -9,9 +9,8 @@
 #include <cstring>
 #include <exception>
 
-#include "app/Fonts.h"
 #include "app/Repair.h"
-#include "app/Theme.h"
+#include "app/Startup.h"
 #include "platform/Locale.h"
 #include "platform/Process.h"
 #include "repair/ProgramCheck.h"
@@ -38,10 +37,7 @@ int main(int argc, char* argv[]) {
   platform::SelectUtf8Locale();
   platform::UseEmptyStandardInput();
   QApplication application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("VYR Repair"));
-  QApplication::setQuitOnLastWindowClosed(true);
-  LoadTahomaWhereMissing();
-  ApplyTheme(application, QString::fromUtf8(StartupThemeName));
+  PrepareApplication(application);
   const bool checkOnly = AskedToCheck(argc, argv);
   try {
     TRepairForm RepairForm;

@@ -17,9 +17,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-
-# Tests run through wine.
-find_program(VYR_WINE NAMES wine wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-if(VYR_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${VYR_WINE})
-endif()

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <windows.h>
 
+#include "platform/ScopedHandle.h"
 #include "platform/WideText.h"
 
 // windows.h names its own functions CopyFile and DeleteFile by macros.
@@ -29,33 +30,15 @@ TFileFailureKind KindOf(DWORD error) {
 TFileFailure Failure(DWORD error) { return TFileFailure{KindOf(error), SystemErrorText(error)}; }
 TFileFailure LastFailure() { return Failure(::GetLastError()); }
 
-// Owns one file handle.
-class FileHandle {
- public:
-  FileHandle(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD flags = 0)
-      : FHandle(::CreateFileW(Widen(path).c_str(), access, share, nullptr, disposition,
-                              flags | FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-  ~FileHandle() { Close(); }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-
-  HANDLE Get() const { return FHandle; }
-  explicit operator bool() const { return FHandle != INVALID_HANDLE_VALUE; }
-  bool Close() {
-    if (FHandle == INVALID_HANDLE_VALUE) return true;
-    const bool closed = ::CloseHandle(FHandle) != 0;
-    FHandle = INVALID_HANDLE_VALUE;
-    return closed;
-  }
-
- private:
-  HANDLE FHandle;
-};
+ScopedHandle OpenFile(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD flags = 0) {
+  return ScopedHandle(::CreateFileW(Widen(path).c_str(), access, share, nullptr, disposition,
+                                    flags | FILE_ATTRIBUTE_NORMAL, nullptr));
+}
 
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-FileHandle OpenForReading(const std::string& path) {
-  return FileHandle(path, GENERIC_READ, ShareAll, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
+ScopedHandle OpenForReading(const std::string& path) {
+  return OpenFile(path, GENERIC_READ, ShareAll, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
 }
 
 TFileResult WriteAll(HANDLE file, const char* data, size_t size) {
@@ -100,7 +83,7 @@ TFileResult MoveDurably(const std::string& from, const std::string& to) {
 }
 
 // Flushes and closes the temporary file, then puts it in place of the target.
-TFileResult FinishTemporary(FileHandle& file, const std::string& temporary, const std::string& target) {
+TFileResult FinishTemporary(ScopedHandle& file, const std::string& temporary, const std::string& target) {
   if (!::FlushFileBuffers(file.Get())) return LastFailure();
   if (!file.Close()) return LastFailure();
   return MoveDurably(temporary, target);
@@ -138,11 +121,11 @@ TFileResult CopyFile(const std::string& source, const std::string& target) {
   auto attributes = AttributesOf(source);
   if (!attributes) return LastFailure();
   if (attributes->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return Failure(ERROR_ACCESS_DENIED);
-  FileHandle from = OpenForReading(source);
+  ScopedHandle from = OpenForReading(source);
   if (!from) return LastFailure();
 
   const std::string temporary = CopyTemporaryName(target);
-  FileHandle to(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
+  ScopedHandle to = OpenFile(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
   if (!to) return LastFailure();
   auto failure = CopyContents(from.Get(), to.Get());
   if (!failure && !::FlushFileBuffers(to.Get())) failure = LastFailure();
@@ -159,7 +142,7 @@ TFileResult CopyFile(const std::string& source, const std::string& target) {
 
 TFileResult WriteFileDurably(const std::string& path, const std::string& content) {
   const std::string temporary = CopyTemporaryName(path);
-  FileHandle file(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
+  ScopedHandle file = OpenFile(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
   if (!file) return LastFailure();
   auto failure = WriteAll(file.Get(), content.data(), content.size());
   if (!failure) failure = FinishTemporary(file, temporary, path);
@@ -171,7 +154,7 @@ TFileResult WriteFileDurably(const std::string& path, const std::string& content
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-  FileHandle file = OpenForReading(path);
+  ScopedHandle file = OpenForReading(path);
   if (!file) return std::nullopt;
   std::string content;
   std::string buffer(1 << 14, '\0');
@@ -184,7 +167,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 TFileResult SyncFile(const std::string& path) {
-  FileHandle file(path, GENERIC_WRITE, ShareAll, OPEN_EXISTING);
+  ScopedHandle file = OpenFile(path, GENERIC_WRITE, ShareAll, OPEN_EXISTING);
   if (!file) return LastFailure();
   if (!::FlushFileBuffers(file.Get())) return LastFailure();
   return std::nullopt;
@@ -199,8 +182,8 @@ TFileResult SyncFolder(const std::string& path) {
 }
 
 bool SameContents(const std::string& first, const std::string& second) {
-  FileHandle a = OpenForReading(first);
-  FileHandle b = OpenForReading(second);
+  ScopedHandle a = OpenForReading(first);
+  ScopedHandle b = OpenForReading(second);
   if (!a || !b) return false;
   static constexpr DWORD Block = 1 << 16;
   std::string left(Block, '\0'), right(Block, '\0');
@@ -231,7 +214,7 @@ std::optional<std::uint64_t> FreeDiskSpace(const std::string& path) {
 // An open that asks for exclusive use fails with a sharing violation while
 // anyone else has the file open.
 bool IsFileInUse(const std::string& path) {
-  FileHandle file(path, GENERIC_READ, 0, OPEN_EXISTING);
+  ScopedHandle file = OpenFile(path, GENERIC_READ, 0, OPEN_EXISTING);
   return !file && ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 

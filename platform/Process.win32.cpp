@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "platform/CommandLine.h"
+#include "platform/ScopedHandle.h"
 #include "platform/WideText.h"
 
 namespace platform {
@@ -21,22 +22,6 @@ void CloseIfOpen(NativeHandle& handle) {
     handle = NoHandle;
   }
 }
-
-// Closes a handle when it goes out of scope.
-class ScopedHandle {
- public:
-  explicit ScopedHandle(HANDLE handle) : FHandle(handle) {}
-  ~ScopedHandle() {
-    if (FHandle != nullptr && FHandle != INVALID_HANDLE_VALUE) ::CloseHandle(FHandle);
-  }
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-  HANDLE Get() const { return FHandle; }
-  bool Valid() const { return FHandle != nullptr && FHandle != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE FHandle;
-};
 
 // The child's empty standard input: the NUL device, inheritable.
 HANDLE OpenInheritableNul() {
@@ -146,7 +131,7 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>
     return nullptr;
   }
   ScopedHandle input(OpenInheritableNul());
-  if (!input.Valid()) {
+  if (!input) {
     lastError = ::GetLastError();
     return nullptr;
   }

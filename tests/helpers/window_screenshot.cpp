@@ -12,9 +12,8 @@
 #include <QWindow>
 #include <cstdio>
 
-#include "app/Fonts.h"
 #include "app/Repair.h"
-#include "app/Theme.h"
+#include "app/Startup.h"
 #include "platform/Locale.h"
 #include "widgets/FolderEdit.h"
 
@@ -38,9 +37,7 @@ int main(int argc, char* argv[]) {
   }
   platform::SelectUtf8Locale();
   QApplication application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("VYR Repair"));
-  LoadTahomaWhereMissing();
-  ApplyTheme(application, QString::fromUtf8(StartupThemeName));
+  PrepareApplication(application);
 
   TRepairForm form;
   form.show();
