@@ -166,17 +166,31 @@ void Report(const std::vector<std::pair<TKillPoint, TOutcome>>& results) {
               fired, survivedKill, survivedReruns, doneWrongly, results.size());
 }
 
+void ExpectTheOriginalSurvived(const TKillPoint& point, const TOutcome& outcome) {
+  EXPECT_TRUE(outcome.SurvivedKill) << point.Name;
+  EXPECT_TRUE(outcome.SurvivedReruns) << point.Name << "\n" << outcome.Trace;
+  EXPECT_FALSE(outcome.DoneWrongly) << point.Name << "\n" << outcome.Trace;
+  EXPECT_TRUE(outcome.EndedDone) << point.Name << "\n" << outcome.Trace;
+}
+
+// A point the repair passes in a moment (a small file copied within a
+// millisecond) can slip by a watcher that a busy machine schedules late; a
+// point that must be reached is tried again on a fresh install. Every
+// attempt, reached or not, must leave the original.
+constexpr int AttemptsToReachAPoint = 5;
+
 void RunKillPoints(const std::vector<TKillPoint>& points, int payrollRows, bool everyPointMustBeReached) {
   std::vector<std::pair<TKillPoint, TOutcome>> results;
+  const int attempts = everyPointMustBeReached ? AttemptsToReachAPoint : 1;
   for (const auto& point : points) {
-    TOutcome outcome = KillAndRerun(point, payrollRows);
-    if (everyPointMustBeReached) {
-      EXPECT_TRUE(outcome.Fired) << point.Name << " was never reached";
+    TOutcome outcome;
+    for (int attempt = 0; attempt < attempts && !outcome.Fired; ++attempt) {
+      outcome = KillAndRerun(point, payrollRows);
+      ExpectTheOriginalSurvived(point, outcome);
     }
-    EXPECT_TRUE(outcome.SurvivedKill) << point.Name;
-    EXPECT_TRUE(outcome.SurvivedReruns) << point.Name << "\n" << outcome.Trace;
-    EXPECT_FALSE(outcome.DoneWrongly) << point.Name << "\n" << outcome.Trace;
-    EXPECT_TRUE(outcome.EndedDone) << point.Name << "\n" << outcome.Trace;
+    if (everyPointMustBeReached) {
+      EXPECT_TRUE(outcome.Fired) << point.Name << " was never reached in " << attempts << " attempts";
+    }
     results.emplace_back(point, outcome);
   }
   Report(results);
