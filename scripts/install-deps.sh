@@ -15,6 +15,7 @@ if [ "${1:-}" = windows ]; then
 else
   packages=(
     build-essential cmake ninja-build pkg-config
+    file
     qt6-base-dev libgl-dev fonts-wine
     xvfb x11vnc
     libgtest-dev

@@ -13,6 +13,9 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no prompt for .NET or a browser engine
 export WINEPATH="Z:$build_dir/bin"         # the program folder is on the library search path
 unset DISPLAY WAYLAND_DISPLAY
+# wine maps file names through the locale: without a UTF-8 one (a fresh
+# Debian sets none) the Vietnamese test folder names come out wrong.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
 # Failures in full; passing tests and the skipped tests' reasons left out of
 # the running output (gtest's summary names every skipped test).
