@@ -36,9 +36,11 @@ bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b; done
 
 # The kill campaign: the repair's process group killed at 60+ points of a
-# 20,000-row repair, each followed by reruns; prints its figures.
+# 20,000-row repair, each followed by reruns; then the two-run campaign: a
+# second repair started at each of those points of a first (every third
+# first run killed after the refusal, then repaired again). Prints figures.
 reliability: build
-	@VYR_KILL_CAMPAIGN=1 $(BUILD_DIR)/tests/kill_tests --gtest_filter=KillTest.Campaign
+	@VYR_KILL_CAMPAIGN=1 $(BUILD_DIR)/tests/kill_tests --gtest_filter='KillTest.Campaign:TwoRuns.Campaign'
 
 # The core cross-compiled for 64-bit Windows (mingw-w64), and its tests run
 # under wine.

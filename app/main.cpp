@@ -36,6 +36,7 @@ bool AskedToCheck(int argc, char* argv[]) { return argc == 2 && std::strcmp(argv
 int main(int argc, char* argv[]) {
   platform::SelectUtf8Locale();
   platform::UseEmptyStandardInput();
+  platform::GiveUpControllingTerminal();
   QApplication application(argc, argv);
   PrepareApplication(application);
   const bool checkOnly = AskedToCheck(argc, argv);

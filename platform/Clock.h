@@ -11,6 +11,10 @@ void SleepMilliseconds(unsigned milliseconds);
 // The local date and time as "YYYYMMDD_HHMMSS", for file names.
 std::string LocalTimeStamp();
 
+// A time in seconds since 1970 (UTC) as the local "HH:MM:SS DD/MM/YYYY",
+// for the operator.
+std::string LocalTimeText(std::int64_t seconds);
+
 // A steady clock in milliseconds, for measuring stretches of time.
 std::uint64_t SteadyMilliseconds();
 

@@ -20,6 +20,15 @@ std::string LocalTimeStamp() {
   return text;
 }
 
+std::string LocalTimeText(std::int64_t seconds) {
+  const std::time_t when = static_cast<std::time_t>(seconds);
+  std::tm local{};
+  ::localtime_r(&when, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%H:%M:%S %d/%m/%Y", &local);
+  return text;
+}
+
 std::uint64_t SteadyMilliseconds() {
   timespec now{};
   ::clock_gettime(CLOCK_MONOTONIC, &now);

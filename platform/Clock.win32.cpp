@@ -16,6 +16,19 @@ std::string LocalTimeStamp() {
   return text;
 }
 
+std::string LocalTimeText(std::int64_t seconds) {
+  const std::uint64_t ticks = static_cast<std::uint64_t>(seconds + 11644473600LL) * 10000000ULL;
+  const FILETIME utc{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+  FILETIME local{};
+  SYSTEMTIME when{};
+  ::FileTimeToLocalFileTime(&utc, &local);
+  ::FileTimeToSystemTime(&local, &when);
+  char text[32];
+  std::snprintf(text, sizeof text, "%02u:%02u:%02u %02u/%02u/%04u", when.wHour, when.wMinute, when.wSecond, when.wDay,
+                when.wMonth, when.wYear);
+  return text;
+}
+
 std::uint64_t SteadyMilliseconds() { return ::GetTickCount64(); }
 
 }  // namespace platform

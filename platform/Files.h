@@ -26,8 +26,42 @@ struct TFileFailure {
 
 using TFileResult = std::optional<TFileFailure>;  // nothing on success
 
-// True only for an existing file; a directory does not count.
+// True only for an existing file; a directory does not count. A link is
+// followed (the install folder's tools are often links).
 bool FileExists(const std::string& path);
+
+// What stands at a path, looked at without following a link and without
+// opening it (a FIFO never blocks the look). Windows reparse points count as
+// links; devices and the like as special files.
+enum class TFileKind { Missing, Regular, Directory, Link, Special };
+TFileKind KindOfFile(const std::string& path);
+
+// A file's owner, group and permission bits (POSIX). Windows keeps none of
+// them here: a new file takes its folder's access rules.
+struct TFileOwnership {
+  std::uint32_t Owner = 0;
+  std::uint32_t Group = 0;
+  std::uint32_t Mode = 0;
+};
+std::optional<TFileOwnership> OwnershipOf(const std::string& path);
+
+// Gives an existing regular file, never one reached through a link, the
+// permission bits (never wider) and, where the process may, the owner and
+// group.
+TFileResult ApplyOwnership(const std::string& path, const TFileOwnership& ownership);
+
+// Creates an empty regular file that must not exist yet, never through a
+// link, with the given owner, group and permission bits.
+TFileResult CreateNewFile(const std::string& path, const TFileOwnership& ownership);
+
+// A 64-bit checksum of a file's whole content, or nothing when it cannot be read.
+std::optional<std::uint64_t> FileChecksum(const std::string& path);
+
+// A file's last modification, in seconds since 1970 (UTC), or nothing.
+std::optional<std::int64_t> ModificationTime(const std::string& path);
+
+// Sets a file's modification time to now.
+TFileResult TouchFile(const std::string& path);
 
 TFileResult DeleteFile(const std::string& path);
 
@@ -35,8 +69,12 @@ TFileResult DeleteFile(const std::string& path);
 // durable (the folder is flushed).
 TFileResult RenameFile(const std::string& from, const std::string& to);
 
-// Copies source to target, overwriting the target. The copy is written to
-// CopyTemporaryName(target), flushed to stable storage with the source's
+// Renames a file to a name that must not exist yet, durably.
+TFileResult RenameToNewName(const std::string& from, const std::string& to);
+
+// Copies source to target, overwriting the target. Neither is reached
+// through a link, and the source must be a regular file. The copy is
+// written to CopyTemporaryName(target), created anew, flushed to stable storage with the source's
 // permission bits (and owner and group, where the process may set them), and
 // renamed over the target only when complete; the folder is flushed after
 // the rename. A failed copy never leaves a truncated target behind.

@@ -6,8 +6,10 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/time.h>
 #include <unistd.h>
 
+#include "platform/Checksum.h"
 #include "platform/UniqueFd.h"
 
 namespace platform {
@@ -68,14 +70,6 @@ TFileResult CopyContents(int from, int to) {
   }
 }
 
-// The umask does not apply: the copy gets exactly the source's bits. Owner
-// and group follow where this process may set them (as root, or its own).
-TFileResult TakeOverAttributes(int fd, const struct stat& source) {
-  if (::fchmod(fd, source.st_mode & 07777) != 0) return Failure(errno);
-  if (::fchown(fd, source.st_uid, source.st_gid) != 0 && errno != EPERM) return Failure(errno);
-  return std::nullopt;
-}
-
 // Writes the temporary file completely and durably, then renames it.
 TFileResult FinishTemporary(UniqueFd& file, const std::string& temporary, const std::string& target) {
   if (::fsync(file.Get()) != 0) return Failure(errno);
@@ -91,11 +85,102 @@ TFileResult SyncDescriptorOf(const std::string& path, int flags) {
   return std::nullopt;
 }
 
+// Opens an existing regular file, never through a link and never waiting on
+// a FIFO; anything else fails (a link with ELOOP, a special file with EINVAL).
+UniqueFd OpenRegular(const std::string& path, int flags) {
+  UniqueFd file(::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!file) return file;
+  struct stat info {};
+  if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    const int error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    file.Close();
+    errno = error;
+    return file;
+  }
+  // Reads and writes of a regular file block as usual.
+  ::fcntl(file.Get(), F_SETFL, ::fcntl(file.Get(), F_GETFL) & ~O_NONBLOCK);
+  return file;
+}
+
+// Creates a file that must not exist yet, never through a link.
+UniqueFd CreateExclusive(const std::string& path, mode_t mode) {
+  return UniqueFd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+}
+
+TFileResult ApplyOwnershipTo(int fd, const TFileOwnership& ownership) {
+  if (::fchown(fd, ownership.Owner, ownership.Group) != 0 && errno != EPERM) return Failure(errno);
+  if (::fchmod(fd, ownership.Mode & 07777) != 0) return Failure(errno);
+  return std::nullopt;
+}
+
+TFileOwnership OwnershipFrom(const struct stat& info) {
+  return TFileOwnership{static_cast<std::uint32_t>(info.st_uid), static_cast<std::uint32_t>(info.st_gid),
+                        static_cast<std::uint32_t>(info.st_mode & 07777)};
+}
+
 }  // namespace
 
 bool FileExists(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+TFileKind KindOfFile(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return errno == ENOENT || errno == ENOTDIR ? TFileKind::Missing : TFileKind::Special;
+  if (S_ISREG(info.st_mode)) return TFileKind::Regular;
+  if (S_ISDIR(info.st_mode)) return TFileKind::Directory;
+  if (S_ISLNK(info.st_mode)) return TFileKind::Link;
+  return TFileKind::Special;
+}
+
+std::optional<TFileOwnership> OwnershipOf(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  return OwnershipFrom(info);
+}
+
+// The owner and group first: changing them may clear set-id bits, which the
+// mode then states again.
+TFileResult ApplyOwnership(const std::string& path, const TFileOwnership& ownership) {
+  UniqueFd file = OpenRegular(path, O_RDONLY);
+  if (!file) return Failure(errno);
+  return ApplyOwnershipTo(file.Get(), ownership);
+}
+
+TFileResult CreateNewFile(const std::string& path, const TFileOwnership& ownership) {
+  UniqueFd file = CreateExclusive(path, 0600);
+  if (!file) return Failure(errno);
+  auto failure = ApplyOwnershipTo(file.Get(), ownership);
+  if (!failure && file.Close() != 0) failure = Failure(errno);
+  if (failure) ::unlink(path.c_str());
+  return failure;
+}
+
+std::optional<std::uint64_t> FileChecksum(const std::string& path) {
+  UniqueFd file = OpenRegular(path, O_RDONLY);
+  if (!file) return std::nullopt;
+  TChecksum checksum;
+  std::string buffer(1 << 16, '\0');
+  for (;;) {
+    ssize_t got = ReadFull(file.Get(), buffer.data(), buffer.size());
+    if (got < 0) return std::nullopt;
+    if (got == 0) return checksum.Value();
+    checksum.Add(buffer.data(), static_cast<size_t>(got));
+  }
+}
+
+std::optional<std::int64_t> ModificationTime(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return std::nullopt;
+  return static_cast<std::int64_t>(info.st_mtime);
+}
+
+TFileResult TouchFile(const std::string& path) {
+  UniqueFd file = OpenRegular(path, O_WRONLY);
+  if (!file) return Failure(errno);
+  if (::futimens(file.Get(), nullptr) != 0) return Failure(errno);
+  return std::nullopt;
 }
 
 TFileResult DeleteFile(const std::string& path) {
@@ -108,37 +193,50 @@ TFileResult RenameFile(const std::string& from, const std::string& to) {
   return SyncFolder(FolderOf(to));
 }
 
+// A file system without the no-replace rename gets a look first.
+TFileResult RenameToNewName(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+    if (errno != EINVAL) return Failure(errno);
+    if (KindOfFile(to) != TFileKind::Missing) return Failure(EEXIST);
+    if (::rename(from.c_str(), to.c_str()) != 0) return Failure(errno);
+  }
+  return SyncFolder(FolderOf(to));
+}
+
 std::string CopyTemporaryName(const std::string& target) { return target + ".copying"; }
 
+// The umask does not apply: the copy gets exactly the source's bits. Owner
+// and group follow where this process may set them (as root, or its own).
 TFileResult CopyFile(const std::string& source, const std::string& target) {
-  UniqueFd from(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd from = OpenRegular(source, O_RDONLY);
   if (!from) return Failure(errno);
   struct stat info {};
   if (::fstat(from.Get(), &info) != 0) return Failure(errno);
-  if (S_ISDIR(info.st_mode)) return Failure(EISDIR);
+  if (KindOfFile(target) == TFileKind::Link) return Failure(ELOOP);
 
   const std::string temporary = CopyTemporaryName(target);
-  UniqueFd to(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  UniqueFd to = CreateExclusive(temporary, 0600);
   if (!to) return Failure(errno);
-  auto failure = TakeOverAttributes(to.Get(), info);
+  auto failure = ApplyOwnershipTo(to.Get(), OwnershipFrom(info));
   if (!failure) failure = CopyContents(from.Get(), to.Get());
   if (!failure) failure = FinishTemporary(to, temporary, target);
-  if (failure && FileExists(temporary)) ::unlink(temporary.c_str());
+  if (failure) ::unlink(temporary.c_str());
   return failure;
 }
 
 TFileResult WriteFileDurably(const std::string& path, const std::string& content) {
   const std::string temporary = CopyTemporaryName(path);
-  UniqueFd file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  if (KindOfFile(path) == TFileKind::Link) return Failure(ELOOP);
+  UniqueFd file = CreateExclusive(temporary, 0644);
   if (!file) return Failure(errno);
   auto failure = WriteAll(file.Get(), content.data(), content.size());
   if (!failure) failure = FinishTemporary(file, temporary, path);
-  if (failure && FileExists(temporary)) ::unlink(temporary.c_str());
+  if (failure) ::unlink(temporary.c_str());
   return failure;
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-  UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd file = OpenRegular(path, O_RDONLY);
   if (!file) return std::nullopt;
   std::string content;
   char buffer[1 << 14];
@@ -150,15 +248,20 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   }
 }
 
-TFileResult SyncFile(const std::string& path) { return SyncDescriptorOf(path, O_RDONLY); }
+TFileResult SyncFile(const std::string& path) {
+  UniqueFd file = OpenRegular(path, O_RDONLY);
+  if (!file) return Failure(errno);
+  if (::fsync(file.Get()) != 0) return Failure(errno);
+  return std::nullopt;
+}
 
 TFileResult SyncFolder(const std::string& path) {
   return SyncDescriptorOf(path.empty() ? std::string(".") : path, O_RDONLY | O_DIRECTORY);
 }
 
 bool SameContents(const std::string& first, const std::string& second) {
-  UniqueFd a(::open(first.c_str(), O_RDONLY | O_CLOEXEC));
-  UniqueFd b(::open(second.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd a = OpenRegular(first, O_RDONLY);
+  UniqueFd b = OpenRegular(second, O_RDONLY);
   if (!a || !b) return false;
   static constexpr size_t Block = 1 << 16;
   std::string left(Block, '\0'), right(Block, '\0');
@@ -173,7 +276,7 @@ bool SameContents(const std::string& first, const std::string& second) {
 
 std::optional<std::uint64_t> FileSize(const std::string& path) {
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return std::nullopt;
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
   return static_cast<std::uint64_t>(info.st_size);
 }
 
@@ -184,7 +287,7 @@ std::optional<std::uint64_t> FreeDiskSpace(const std::string& path) {
 }
 
 bool IsFileInUse(const std::string& path) {
-  UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd file = OpenRegular(path, O_RDONLY);
   if (!file) return false;
   if (::flock(file.Get(), LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK;
   ::flock(file.Get(), LOCK_UN);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <windows.h>
 
+#include "platform/Checksum.h"
 #include "platform/ScopedHandle.h"
 #include "platform/WideText.h"
 
@@ -99,7 +100,81 @@ std::optional<WIN32_FILE_ATTRIBUTE_DATA> AttributesOf(const std::string& path) {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
+// A reparse point (a symbolic link, a junction) is opened as itself.
+ScopedHandle OpenRegular(const std::string& path, DWORD access) {
+  auto attributes = AttributesOf(path);
+  if (attributes && (attributes->dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY |
+                                                     FILE_ATTRIBUTE_DEVICE))) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return ScopedHandle();
+  }
+  return OpenFile(path, access, ShareAll, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN);
+}
+
+// 100-nanosecond intervals since 1601 to seconds since 1970.
+std::int64_t UnixSeconds(const FILETIME& time) {
+  const std::uint64_t ticks = (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  return static_cast<std::int64_t>(ticks / 10000000ULL) - 11644473600LL;
+}
+
 }  // namespace
+
+TFileKind KindOfFile(const std::string& path) {
+  auto data = AttributesOf(path);
+  if (!data) {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? TFileKind::Missing : TFileKind::Special;
+  }
+  if (data->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return TFileKind::Link;
+  if (data->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return TFileKind::Directory;
+  if (data->dwFileAttributes & FILE_ATTRIBUTE_DEVICE) return TFileKind::Special;
+  return TFileKind::Regular;
+}
+
+std::optional<TFileOwnership> OwnershipOf(const std::string& path) {
+  if (KindOfFile(path) != TFileKind::Regular) return std::nullopt;
+  return TFileOwnership{};
+}
+
+TFileResult ApplyOwnership(const std::string& path, const TFileOwnership&) {
+  if (KindOfFile(path) != TFileKind::Regular) return Failure(ERROR_ACCESS_DENIED);
+  return std::nullopt;
+}
+
+TFileResult CreateNewFile(const std::string& path, const TFileOwnership&) {
+  ScopedHandle file = OpenFile(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT);
+  if (!file) return LastFailure();
+  if (!file.Close()) return LastFailure();
+  return std::nullopt;
+}
+
+std::optional<std::uint64_t> FileChecksum(const std::string& path) {
+  ScopedHandle file = OpenRegular(path, GENERIC_READ);
+  if (!file) return std::nullopt;
+  TChecksum checksum;
+  std::string buffer(1 << 16, '\0');
+  for (;;) {
+    const long got = ReadFull(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (got < 0) return std::nullopt;
+    if (got == 0) return checksum.Value();
+    checksum.Add(buffer.data(), static_cast<size_t>(got));
+  }
+}
+
+std::optional<std::int64_t> ModificationTime(const std::string& path) {
+  auto data = AttributesOf(path);
+  if (!data) return std::nullopt;
+  return UnixSeconds(data->ftLastWriteTime);
+}
+
+TFileResult TouchFile(const std::string& path) {
+  ScopedHandle file = OpenRegular(path, FILE_WRITE_ATTRIBUTES);
+  if (!file) return LastFailure();
+  FILETIME now{};
+  ::GetSystemTimeAsFileTime(&now);
+  if (!::SetFileTime(file.Get(), nullptr, nullptr, &now)) return LastFailure();
+  return std::nullopt;
+}
 
 bool FileExists(const std::string& path) {
   auto data = AttributesOf(path);
@@ -113,6 +188,11 @@ TFileResult DeleteFile(const std::string& path) {
 
 TFileResult RenameFile(const std::string& from, const std::string& to) { return MoveDurably(from, to); }
 
+TFileResult RenameToNewName(const std::string& from, const std::string& to) {
+  if (!::MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), MOVEFILE_WRITE_THROUGH)) return LastFailure();
+  return std::nullopt;
+}
+
 std::string CopyTemporaryName(const std::string& target) { return target + ".copying"; }
 
 // The copy takes the source's attributes (read-only, hidden, archive) once
@@ -121,11 +201,12 @@ TFileResult CopyFile(const std::string& source, const std::string& target) {
   auto attributes = AttributesOf(source);
   if (!attributes) return LastFailure();
   if (attributes->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return Failure(ERROR_ACCESS_DENIED);
-  ScopedHandle from = OpenForReading(source);
+  ScopedHandle from = OpenRegular(source, GENERIC_READ);
   if (!from) return LastFailure();
+  if (KindOfFile(target) == TFileKind::Link) return Failure(ERROR_ACCESS_DENIED);
 
   const std::string temporary = CopyTemporaryName(target);
-  ScopedHandle to = OpenFile(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
+  ScopedHandle to = OpenFile(temporary, GENERIC_WRITE, 0, CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT);
   if (!to) return LastFailure();
   auto failure = CopyContents(from.Get(), to.Get());
   if (!failure && !::FlushFileBuffers(to.Get())) failure = LastFailure();
@@ -142,7 +223,8 @@ TFileResult CopyFile(const std::string& source, const std::string& target) {
 
 TFileResult WriteFileDurably(const std::string& path, const std::string& content) {
   const std::string temporary = CopyTemporaryName(path);
-  ScopedHandle file = OpenFile(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
+  if (KindOfFile(path) == TFileKind::Link) return Failure(ERROR_ACCESS_DENIED);
+  ScopedHandle file = OpenFile(temporary, GENERIC_WRITE, 0, CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT);
   if (!file) return LastFailure();
   auto failure = WriteAll(file.Get(), content.data(), content.size());
   if (!failure) failure = FinishTemporary(file, temporary, path);

@@ -49,6 +49,12 @@ class Pipe {
 // terminal. The program never reads its standard input.
 void UseEmptyStandardInput();
 
+// Gives up this process's controlling terminal, for it and the tools it
+// starts: the embedded engine's restore asks for a backup's next volume on
+// the terminal itself ("Name:"), not on the standard input, and would wait
+// there for ever. Ctrl+C in a terminal still reaches the process.
+void GiveUpControllingTerminal();
+
 // The platform's code of the last failed call.
 std::uint32_t LastError();
 

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -59,6 +60,19 @@ void UseEmptyStandardInput() {
     ::dup2(empty, STDIN_FILENO);
     ::close(empty);
   }
+}
+
+// A session leader that gives up its terminal sends a hangup to its
+// foreground group, which is its own: ignored for that moment.
+void GiveUpControllingTerminal() {
+  const int terminal = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (terminal < 0) return;  // none to give up
+  struct sigaction ignore {}, previous {};
+  ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGHUP, &ignore, &previous);
+  ::ioctl(terminal, TIOCNOTTY);
+  ::close(terminal);
+  ::sigaction(SIGHUP, &previous, nullptr);
 }
 
 std::unique_ptr<Pipe> Pipe::Create() {

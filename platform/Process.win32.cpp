@@ -85,6 +85,10 @@ void UseEmptyStandardInput() {
   ::SetStdHandle(STD_INPUT_HANDLE, reinterpret_cast<HANDLE>(::_get_osfhandle(0)));
 }
 
+// A windowed program has no console to be asked on; the tools it starts
+// get none either (CREATE_NO_WINDOW).
+void GiveUpControllingTerminal() {}
+
 // Only the write end is inheritable: it is the one handed to a child.
 std::unique_ptr<Pipe> Pipe::Create() {
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};

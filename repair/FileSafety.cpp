@@ -28,14 +28,29 @@ std::optional<std::string> CheckDiskSpace(const TInstallPaths& paths) {
 
 }  // namespace
 
+std::optional<std::string> CheckRepairFiles(const TInstallPaths& paths) {
+  using platform::TFileKind;
+  const TFileKind database = platform::KindOfFile(paths.Database);
+  if (database != TFileKind::Regular && database != TFileKind::Missing) return texts::NotARegularFile(paths.Database);
+  for (const auto& target : {paths.Database, paths.SafetyCopy, paths.Backup, paths.RepairMarker}) {
+    for (const auto& path : {target, platform::CopyTemporaryName(target)}) {
+      const TFileKind kind = platform::KindOfFile(path);
+      if (kind != TFileKind::Regular && kind != TFileKind::Missing) return texts::NotARegularFile(path);
+    }
+  }
+  return std::nullopt;
+}
+
 void RemoveCopyLeftovers(const TInstallPaths& paths) {
   for (const auto& target : {paths.Database, paths.SafetyCopy, paths.RepairMarker}) {
     const std::string leftover = platform::CopyTemporaryName(target);
-    if (platform::FileExists(leftover)) platform::DeleteFile(leftover);
+    if (platform::KindOfFile(leftover) == platform::TFileKind::Regular) platform::DeleteFile(leftover);
   }
 }
 
 std::optional<std::string> CheckRepairCanStart(const TInstallPaths& paths) {
+  if (paths.Database.size() > LongestDatabasePath)
+    return texts::DatabasePathTooLong(paths.Database, paths.Database.size(), LongestDatabasePath);
   if (platform::IsFileInUse(paths.Database)) return texts::DatabaseInUse(paths.Database);
   return CheckDiskSpace(paths);
 }

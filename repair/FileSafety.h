@@ -2,6 +2,7 @@
 // first change, the safety copy, and putting it back.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,11 +10,22 @@
 #include "platform/Files.h"
 #include "repair/InstallPaths.h"
 
+// The longest database path gbak keeps whole in a backup's header: a
+// longer one is cut short there and the restore cannot read the backup.
+constexpr std::size_t LongestDatabasePath = 254;
+
+// Why the files of the repair are not what they must be (an operator-facing
+// text naming the file), or nothing: the database a regular file, every
+// other file the repair writes, reads or deletes in DATA either missing or a
+// regular file, never a link, a folder or a special file.
+std::optional<std::string> CheckRepairFiles(const TInstallPaths& paths);
+
 // Removes what an interrupted copy left behind (never a complete file).
 void RemoveCopyLeftovers(const TInstallPaths& paths);
 
 // Why the repair cannot start (an operator-facing text), or nothing. Nothing
 // is deleted or changed by the check.
+// The database path must fit in a backup.
 std::optional<std::string> CheckRepairCanStart(const TInstallPaths& paths);
 
 // Deletes an old safety copy and takes a new one, complete and on stable

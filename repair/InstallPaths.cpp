@@ -28,6 +28,7 @@ TInstallPaths TInstallPaths::FromFolderText(const std::string& folderText) {
   paths.SafetyCopy = paths.Root + "DATA" + Sep + "VYR_LUU.FDB";
   paths.Backup = paths.Root + "DATA" + Sep + "VYRBK.FBK";
   paths.RepairMarker = paths.Root + "DATA" + Sep + "VYR_DANGSUA.TXT";
+  paths.RunLock = paths.Root + "DATA" + Sep + "VYR_SUA.LCK";
   const std::string gfix = std::string("gfix") + platform::ProgramSuffix;
   const std::string gbak = std::string("gbak") + platform::ProgramSuffix;
   paths.GfixPreferred = paths.Root + "fb" + Sep + "bin" + Sep + gfix;

@@ -14,6 +14,7 @@ struct TInstallPaths {
   std::string SafetyCopy;
   std::string Backup;
   std::string RepairMarker;  // present while a repair may have changed the database
+  std::string RunLock;       // locked by the run that repairs this folder
   std::string GfixPreferred;
   std::string GfixFallback;
   std::string GbakPreferred;

@@ -10,7 +10,8 @@ namespace {
 std::string AsideName(const TInstallPaths& paths) {
   std::string name = paths.DataFolder + "VYR_HONG_" + platform::LocalTimeStamp();
   std::string candidate = name + ".FDB";
-  for (int n = 2; platform::FileExists(candidate); ++n) candidate = name + "_" + std::to_string(n) + ".FDB";
+  for (int n = 2; platform::KindOfFile(candidate) != platform::TFileKind::Missing; ++n)
+    candidate = name + "_" + std::to_string(n) + ".FDB";
   return candidate;
 }
 
@@ -20,22 +21,46 @@ class TUndo {
 
   void Run(const TRepairMarker& marker) {
     Say(texts::InterruptedRepairFound);
-    if (!marker.SafetyCopySize || !SafetyCopyIsComplete(FPaths, *marker.SafetyCopySize))
+    if (marker.SafetyCopyChecksum) Say(texts::InterruptedRepairStopped(PhaseName(marker.Phase)));
+    if (!SafetyCopyIsTheMarkedOne(marker))
       return Finish(texts::SafetyCopyOfInterruptedRepairMissing(FPaths.SafetyCopy, FPaths.RepairMarker));
-    if (platform::FileExists(FPaths.Database) && platform::IsFileInUse(FPaths.Database))
-      return Finish(texts::DatabaseInUse(FPaths.Database));
-    if (auto failure = PutOriginalBack()) return Finish(texts::InterruptedRepairNotUndone(FPaths.SafetyCopy, *failure));
-    EndMarkedRepair(FHost, FPaths);
+    const bool databaseThere = platform::FileExists(FPaths.Database);
+    if (databaseThere && platform::IsFileInUse(FPaths.Database)) return Finish(texts::DatabaseInUse(FPaths.Database));
+    const bool untouched = databaseThere && platform::SameContents(FPaths.Database, FPaths.SafetyCopy);
+    if (databaseThere && !untouched && WrittenAfterTheRepairStopped(marker)) return Finish(ChangedLater(marker));
+    if (auto failure = PutOriginalBack(untouched)) return Finish(texts::InterruptedRepairNotUndone(FPaths.SafetyCopy, *failure));
+    if (auto stays = EndMarkedRepair(FHost, FPaths)) FSaid += "\r" + *stays;
     Finish(texts::InterruptedRepairUndone(FPaths.SafetyCopy));
   }
 
  private:
+  bool SafetyCopyIsTheMarkedOne(const TRepairMarker& marker) const {
+    if (!marker.SafetyCopySize || !SafetyCopyIsComplete(FPaths, *marker.SafetyCopySize)) return false;
+    return !marker.SafetyCopyChecksum || platform::FileChecksum(FPaths.SafetyCopy) == marker.SafetyCopyChecksum;
+  }
+
+  // Where either time is unknown the database counts as written later.
+  bool WrittenAfterTheRepairStopped(const TRepairMarker& marker) const {
+    const auto written = platform::ModificationTime(FPaths.Database);
+    if (!written || !marker.LastSignOfLife) return true;
+    return *written > *marker.LastSignOfLife + LatestRepairWriteAfterSignOfLife;
+  }
+
+  std::string ChangedLater(const TRepairMarker& marker) const {
+    const auto written = platform::ModificationTime(FPaths.Database);
+    const auto text = [](const std::optional<std::int64_t>& time) {
+      return time ? platform::LocalTimeText(*time) : std::string("?");
+    };
+    return texts::DatabaseChangedAfterInterruptedRepair(FPaths.Database, text(written), text(marker.LastSignOfLife),
+                                                        FPaths.SafetyCopy, FPaths.RepairMarker);
+  }
+
   // Why the original is not back as the database, or nothing.
-  std::optional<std::string> PutOriginalBack() {
+  std::optional<std::string> PutOriginalBack(bool untouched) {
+    if (untouched) return Reason(platform::SyncFile(FPaths.Database));
     if (platform::FileExists(FPaths.Database)) {
-      if (platform::SameContents(FPaths.Database, FPaths.SafetyCopy)) return Reason(platform::SyncFile(FPaths.Database));
       const std::string aside = AsideName(FPaths);
-      if (auto failure = platform::RenameFile(FPaths.Database, aside)) return texts::Reason(*failure);
+      if (auto failure = platform::RenameToNewName(FPaths.Database, aside)) return texts::Reason(*failure);
       Say(texts::BrokenDatabaseKeptAside(aside));
     }
     return Reason(platform::CopyFile(FPaths.SafetyCopy, FPaths.Database));

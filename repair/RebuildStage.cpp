@@ -7,8 +7,23 @@
 #include "repair/ToolCommands.h"
 #include "tools/ScriptEngineComponent.h"
 
+namespace {
+
+// The safety copy carries the original database's owner, group and bits.
+platform::TFileOwnership OriginalOwnership(const TInstallPaths& paths) {
+  return platform::OwnershipOf(paths.SafetyCopy).value_or(platform::TFileOwnership{0, 0, 0600});
+}
+
+void Require(const platform::TFileResult& result, const std::string& path) {
+  if (result) throw Exception(texts::FileNotPrepared(path, texts::Reason(*result)));
+}
+
+}  // namespace
+
 void TRebuildStage::Run(const TInstallPaths& paths) {
-  if (platform::FileExists(paths.Backup)) platform::DeleteFile(paths.Backup);
+  const platform::TFileOwnership original = OriginalOwnership(paths);
+  if (platform::KindOfFile(paths.Backup) != platform::TFileKind::Missing) platform::DeleteFile(paths.Backup);
+  Require(platform::CreateNewFile(paths.Backup, original), paths.Backup);
   Backup(paths);
   if (platform::FileExists(paths.Database)) platform::DeleteFile(paths.Database);
 
@@ -17,6 +32,7 @@ void TRebuildStage::Run(const TInstallPaths& paths) {
   // The engine's restore checks that the new database is online; a script
   // error or a missing file means the rebuild must not count as done.
   if (FEngine.LastScriptFailed() || !platform::FileExists(paths.Database)) throw Exception(texts::RepairFailed);
+  Require(platform::ApplyOwnership(paths.Database, original), paths.Database);
   if (auto failure = platform::SyncFile(paths.Database))
     throw Exception(texts::FlushFailed(paths.Database, texts::Reason(*failure)));
 }
@@ -26,6 +42,10 @@ void TRebuildStage::Backup(const TInstallPaths& paths) {
   FHost.ProcessEvents();
   const std::uint32_t exitCode = RunLoggedTool(FHost, GbakBackupCommand(paths));
   FHost.ProcessEvents();
-  if (exitCode != 0) throw Exception(texts::BackupFailed(exitCode));
+  if (exitCode != 0) {
+    if (platform::FileSize(paths.Backup) == 0u) platform::DeleteFile(paths.Backup);  // the empty file made for gbak
+    throw Exception(texts::BackupFailed(exitCode));
+  }
+  if (platform::KindOfFile(paths.Backup) != platform::TFileKind::Regular) throw Exception(texts::NotARegularFile(paths.Backup));
   if (platform::FileSize(paths.Backup).value_or(0) == 0) throw Exception(texts::BackupMissing(paths.Backup));
 }

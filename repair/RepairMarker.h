@@ -1,7 +1,9 @@
 // The file that marks a repair in progress. It is written, durably, once the
-// safety copy is complete on stable storage, and removed only when the
-// database is sound again; a marker found at the start of a run means the
-// last repair was interrupted and the safety copy holds the original.
+// safety copy is complete on stable storage; it names that safety copy (size
+// and checksum) and the phase the repair has reached, and its modification
+// time is kept fresh while the repair runs. A repair that completes says so
+// in the marker before removing it, so a marker that could not be removed is
+// never taken for an interrupted repair.
 #pragma once
 
 #include <cstdint>
@@ -12,17 +14,32 @@
 #include "repair/InstallPaths.h"
 #include "repair/RepairHost.h"
 
+enum class TRepairPhase { SafetyCopy, Gfix, DataRepair, Rebuild, Completed };
+
 struct TRepairMarker {
-  // The size of the complete safety copy, when the marker could be read.
+  // Both absent when the file is no marker of ours; the checksum is absent
+  // in markers written by the earlier version, which recorded the size only.
   std::optional<std::uint64_t> SafetyCopySize;
+  std::optional<std::uint64_t> SafetyCopyChecksum;
+  TRepairPhase Phase = TRepairPhase::SafetyCopy;
+  // The marker's modification time: the last sign of life of its repair.
+  std::optional<std::int64_t> LastSignOfLife;
 };
 
-// Nothing when no repair is marked as in progress.
+// How often a running repair refreshes the marker's modification time.
+constexpr unsigned MarkerRefreshSeconds = 20;
+
+// Nothing when no marker stands beside the database.
 std::optional<TRepairMarker> ReadRepairMarker(const TInstallPaths& paths);
 
-platform::TFileResult WriteRepairMarker(const TInstallPaths& paths, std::uint64_t safetyCopySize);
+platform::TFileResult WriteRepairMarker(const TInstallPaths& paths, const TRepairMarker& marker);
 
 platform::TFileResult RemoveRepairMarker(const TInstallPaths& paths);
 
-// Removes the marker; a failure goes to the log, with what to do about it.
-void EndMarkedRepair(TRepairHost& host, const TInstallPaths& paths);
+// Marks the repair completed, then removes the marker, trying a few times
+// (an antivirus or backup program may hold it for a moment). The text for
+// the operator when it stays, or nothing.
+std::optional<std::string> EndMarkedRepair(TRepairHost& host, const TInstallPaths& paths);
+
+// The phase in the operator's words.
+std::string PhaseName(TRepairPhase phase);

@@ -2,19 +2,50 @@
 
 #include <exception>
 
+#include "platform/FileLock.h"
 #include "platform/Files.h"
 #include "repair/FileSafety.h"
 #include "repair/InterruptedRepair.h"
-#include "repair/RepairMarker.h"
+#include "repair/MarkerRefresher.h"
 #include "repair/RepairTexts.h"
 #include "repair/ToolCommands.h"
 
+namespace {
+
+bool Missing(const std::string& path) { return platform::KindOfFile(path) == platform::TFileKind::Missing; }
+
+// The database's owner and bits for the lock file; read-write for its owner
+// where the database cannot be read.
+platform::TFileOwnership LockOwnership(const TInstallPaths& paths) {
+  return platform::OwnershipOf(paths.Database).value_or(platform::TFileOwnership{0, 0, 0600});
+}
+
+}  // namespace
+
+TRepairProcedure::TRepairProcedure(TRepairHost& host, TRepairStage* dataRepair, TRepairStage* rebuild)
+    : FHost(host), FDataRepair(dataRepair), FRebuild(rebuild) {}
+
+TRepairProcedure::~TRepairProcedure() = default;
+
+// Nothing is created in a folder without a database or a marker.
 void TRepairProcedure::Run(const std::string& folderText) {
   const TInstallPaths paths = TInstallPaths::FromFolderText(folderText);
+  if (Missing(paths.Database) && Missing(paths.RepairMarker)) return Refuse(texts::DatabaseMissing(paths.Database));
+  platform::TFileLock lock(paths.RunLock, LockOwnership(paths));
+  switch (lock.State()) {
+    case platform::TFileLock::TState::Taken: return RunLocked(paths);
+    case platform::TFileLock::TState::HeldElsewhere: return Refuse(texts::FolderBeingRepaired(paths.DataFolder));
+    case platform::TFileLock::TState::Failed:
+      return Refuse(texts::RunLockFailed(paths.RunLock, texts::Reason(lock.Failure())));
+  }
+}
+
+void TRepairProcedure::RunLocked(const TInstallPaths& paths) {
+  if (auto reason = CheckRepairFiles(paths)) return Refuse(*reason);
   RemoveCopyLeftovers(paths);
   if (auto marker = ReadRepairMarker(paths)) {
-    UndoInterruptedRepair(FHost, paths, *marker);
-    return;
+    if (marker->Phase != TRepairPhase::Completed) return UndoInterruptedRepair(FHost, paths, *marker);
+    if (!RemoveRepairMarker(paths)) FHost.AddLog(texts::CompletedMarkerRemoved(paths.RepairMarker));
   }
   if (!Prepare(paths)) return;
 
@@ -48,11 +79,18 @@ bool TRepairProcedure::Prepare(const TInstallPaths& paths) {
     Stop(*reason);
     return false;
   }
-  FSafetyCopySize = platform::FileSize(paths.SafetyCopy).value_or(0);
-  if (auto failure = WriteRepairMarker(paths, FSafetyCopySize)) {
+  FMarker.SafetyCopySize = platform::FileSize(paths.SafetyCopy).value_or(0);
+  FMarker.SafetyCopyChecksum = platform::FileChecksum(paths.SafetyCopy);
+  FMarker.Phase = TRepairPhase::Gfix;
+  if (!FMarker.SafetyCopyChecksum) {
+    Stop(texts::SafetyCopyFailed("không đọc lại được " + paths.SafetyCopy));
+    return false;
+  }
+  if (auto failure = WriteRepairMarker(paths, FMarker)) {
     Stop(texts::MarkerNotWritten(paths.RepairMarker, texts::Reason(*failure)));
     return false;
   }
+  FRefresher = std::make_unique<TMarkerRefresher>(paths.RepairMarker, MarkerRefreshSeconds);
   return true;
 }
 
@@ -70,7 +108,9 @@ void TRepairProcedure::Stop(const std::string& message) {
 std::optional<std::string> TRepairProcedure::RunGuardedSteps(const TInstallPaths& paths) {
   try {
     RunGfixPasses(paths);
+    EnterPhase(paths, TRepairPhase::DataRepair);
     if (FDataRepair != nullptr) FDataRepair->Run(paths);
+    EnterPhase(paths, TRepairPhase::Rebuild);
     if (FRebuild != nullptr) FRebuild->Run(paths);
     return std::nullopt;
   } catch (const std::exception& error) {
@@ -78,6 +118,13 @@ std::optional<std::string> TRepairProcedure::RunGuardedSteps(const TInstallPaths
   } catch (...) {
     return texts::UnknownError();
   }
+}
+
+// The marker follows the repair; one that cannot be rewritten still marks a
+// repair in progress, which is all a later run needs.
+void TRepairProcedure::EnterPhase(const TInstallPaths& paths, TRepairPhase phase) {
+  FMarker.Phase = phase;
+  WriteRepairMarker(paths, FMarker);
 }
 
 void TRepairProcedure::RunGfixPasses(const TInstallPaths& paths) {
@@ -91,7 +138,7 @@ void TRepairProcedure::RunTool(const std::string& commandLine) {
 }
 
 bool TRepairProcedure::PutSafetyCopyBack(const TInstallPaths& paths) {
-  auto failure = PutSafetyCopyInPlace(paths, FSafetyCopySize);
+  auto failure = PutSafetyCopyInPlace(paths, FMarker.SafetyCopySize.value_or(0));
   if (failure) FHost.AddLog(texts::CopyBackFailed(paths.SafetyCopy, texts::Reason(*failure)));
   return !failure;
 }
@@ -99,13 +146,15 @@ bool TRepairProcedure::PutSafetyCopyBack(const TInstallPaths& paths) {
 // The last words of a run come after its last log line. The marker goes only
 // when the database is sound: repaired, or the original again.
 void TRepairProcedure::Conclude(const TInstallPaths& paths, bool failed, bool originalInPlace) {
-  if (!failed || originalInPlace) EndMarkedRepair(FHost, paths);
+  FRefresher.reset();
+  std::optional<std::string> markerStays;
+  if (!failed || originalInPlace) markerStays = EndMarkedRepair(FHost, paths);
   if (!failed) {
-    if (FRebuild != nullptr) FHost.ShowMessage(texts::RepairDone);
+    if (FRebuild != nullptr) FHost.ShowMessage(texts::RepairDone + (markerStays ? "\r" + *markerStays : ""));
     return;
   }
   const std::string state = originalInPlace ? texts::DatabaseIsAsBefore(paths.SafetyCopy)
                                             : texts::OriginalIsInSafetyCopy(paths.SafetyCopy);
   FHost.AddLog(state);
-  FHost.ShowMessage(texts::RepairFailedBox(state));
+  FHost.ShowMessage(texts::RepairFailedBox(state) + (markerStays ? "\r" + *markerStays : ""));
 }

@@ -77,8 +77,7 @@ std::string MarkerNotWritten(const std::string& markerPath, const std::string& r
 }
 
 std::string MarkerNotRemoved(const std::string& markerPath, const std::string& reason) {
-  return "Không xóa được file đánh dấu " + markerPath + ": " + reason +
-         ". Hãy xóa nó bằng tay trước khi chạy lại, nếu không lần sau chương trình sẽ trả lại bản gốc.";
+  return "Không xóa được file đánh dấu " + markerPath + ": " + reason + ". Hãy xóa file đó bằng tay.";
 }
 
 std::string BackupFailed(std::uint32_t exitCode) {
@@ -88,6 +87,10 @@ std::string BackupFailed(std::uint32_t exitCode) {
 
 std::string BackupMissing(const std::string& backupPath) {
   return "gbak không tạo ra file sao lưu " + backupPath + "; cơ sở dữ liệu không bị xóa.";
+}
+
+std::string FileNotPrepared(const std::string& path, const std::string& reason) {
+  return "Không tạo được hoặc không đặt được quyền cho file " + path + ": " + reason + ".";
 }
 
 std::string FlushFailed(const std::string& path, const std::string& reason) {
@@ -111,6 +114,43 @@ std::string SafetyCopyOfInterruptedRepairMissing(const std::string& safetyCopyPa
   return "Không thấy bản sao an toàn đầy đủ " + safetyCopyPath +
          " của lần sửa đó, nên chương trình không thay đổi gì. Hãy kiểm tra cơ sở dữ liệu trong VYR; "
          "nếu nó dùng được, xóa file " + markerPath + " rồi sửa lại.";
+}
+
+std::string InterruptedRepairStopped(const std::string& phaseName) { return "Lần sửa đó dừng " + phaseName + "."; }
+
+std::string DatabaseChangedAfterInterruptedRepair(const std::string& databasePath, const std::string& writtenAt,
+                                                  const std::string& stoppedAt, const std::string& safetyCopyPath,
+                                                  const std::string& markerPath) {
+  return "Cơ sở dữ liệu " + databasePath + " được ghi lúc " + writtenAt + ", sau khi lần sửa bị ngắt đã dừng (lúc " +
+         stoppedAt + "): nó có thể chứa dữ liệu nhập sau đó, nên chương trình không thay nó bằng bản sao an toàn " +
+         safetyCopyPath + " và không thay đổi gì. Nếu VYR mở được cơ sở dữ liệu này và dữ liệu đúng, hãy xóa file " +
+         markerPath + " rồi bấm Chấp nhận để sửa. Nếu muốn lấy lại bản gốc của lần sửa bị ngắt (không có dữ liệu "
+         "nhập sau lúc đó), hãy đổi tên " + databasePath + " thành tên khác rồi bấm Chấp nhận.";
+}
+
+std::string CompletedMarkerRemoved(const std::string& markerPath) {
+  return "File đánh dấu " + markerPath + " của lần sửa trước (đã sửa xong) được xóa.";
+}
+
+std::string FolderBeingRepaired(const std::string& dataFolder) {
+  return "Thư mục " + dataFolder +
+         " đang được sửa dữ liệu ngay lúc này, từ máy này hoặc một máy khác. Chương trình không thay đổi gì. "
+         "Hãy chờ lần sửa đó xong rồi bấm Chấp nhận lại nếu cần.";
+}
+
+std::string RunLockFailed(const std::string& lockPath, const std::string& reason) {
+  return "Không khóa được file " + lockPath + " để sửa dữ liệu: " + reason + ". Chương trình không thay đổi gì.";
+}
+
+std::string NotARegularFile(const std::string& path) {
+  return path + " không phải là một file thường (nó là một liên kết, một thư mục hoặc một file đặc biệt). "
+         "Chương trình không thay đổi gì. Hãy xem lại và chuyển nó đi chỗ khác rồi sửa lại.";
+}
+
+std::string DatabasePathTooLong(const std::string& databasePath, std::size_t bytes, std::size_t limit) {
+  return "Đường dẫn cơ sở dữ liệu " + databasePath + " dài " + std::to_string(bytes) +
+         " byte; bản sao lưu của gbak chỉ giữ được đường dẫn dài tối đa " + std::to_string(limit) +
+         " byte. Chương trình không thay đổi gì. Hãy chép thư mục VYR sang một thư mục có đường dẫn ngắn hơn rồi sửa ở đó.";
 }
 
 }  // namespace texts

@@ -1,6 +1,7 @@
 // The operator-facing texts of the repair procedure and the fixed account.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -35,6 +36,8 @@ std::string MarkerNotWritten(const std::string& markerPath, const std::string& r
 std::string MarkerNotRemoved(const std::string& markerPath, const std::string& reason);
 std::string BackupFailed(std::uint32_t exitCode);
 std::string BackupMissing(const std::string& backupPath);
+// A file the rebuild writes could not be made or given the original's owner and bits.
+std::string FileNotPrepared(const std::string& path, const std::string& reason);
 std::string FlushFailed(const std::string& path, const std::string& reason);
 
 // A rerun after an interrupted repair.
@@ -44,5 +47,16 @@ std::string BrokenDatabaseKeptAside(const std::string& asidePath);
 std::string InterruptedRepairUndone(const std::string& safetyCopyPath);
 std::string InterruptedRepairNotUndone(const std::string& safetyCopyPath, const std::string& reason);
 std::string SafetyCopyOfInterruptedRepairMissing(const std::string& safetyCopyPath, const std::string& markerPath);
+std::string InterruptedRepairStopped(const std::string& phaseName);
+std::string DatabaseChangedAfterInterruptedRepair(const std::string& databasePath, const std::string& writtenAt,
+                                                  const std::string& stoppedAt, const std::string& safetyCopyPath,
+                                                  const std::string& markerPath);
+std::string CompletedMarkerRemoved(const std::string& markerPath);
+
+// Refusals before any change: another run, files that are not what they seem.
+std::string FolderBeingRepaired(const std::string& dataFolder);
+std::string RunLockFailed(const std::string& lockPath, const std::string& reason);
+std::string NotARegularFile(const std::string& path);
+std::string DatabasePathTooLong(const std::string& databasePath, std::size_t bytes, std::size_t limit);
 
 }  // namespace texts

@@ -1,9 +1,9 @@
 // Rules that only POSIX shows: what a copy keeps (permission bits, owner and
-// group), and a source whose size reads other than what it holds.
+// group), a source whose size reads other than what it holds, FIFOs.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 #include "platform/Files.h"
@@ -36,17 +36,35 @@ TEST(Files, CopyKeepsPermissionBitsOwnerAndGroupWhateverTheUmask) {
 
 
 // A copy that ends without an error yet does not match the database's size
-// is refused. Here the database is a pipe: its size reads 0, while the copy
-// gets every byte written into it.
+// is refused. Here the database is a kernel file bound over VYR.FDB: a
+// regular file whose size reads 0 while the copy gets every byte it holds.
 TEST(FileSafety, ACopyWhoseSizeDiffersFromTheDatabaseIsNoSafetyCopy) {
   TTestFolder folder;
   MakeFolders(folder / "DATA");
   const auto paths = TInstallPaths::FromFolderText(folder.Path());
-  ASSERT_EQ(::mkfifo(paths.Database.c_str(), 0600), 0);
-  std::thread writer([&] { WriteTextFile(paths.Database, std::string(5000, 'x')); });
+  WriteTextFile(paths.Database, "");
+  if (::mount("/proc/version", paths.Database.c_str(), nullptr, MS_BIND, nullptr) != 0)
+    GTEST_SKIP() << "cannot bind a file here (needs root)";
+  const std::size_t held = ReadFileBytes(paths.Database).size();
   const auto refusal = TakeSafetyCopy(paths);
-  writer.join();
-  EXPECT_EQ(refusal, texts::SafetyCopyIncomplete(5000, 0));
+  ::umount2(paths.Database.c_str(), MNT_DETACH);
+  ASSERT_GT(held, 0u);
+  EXPECT_EQ(refusal, texts::SafetyCopyIncomplete(held, 0));
+}
+
+// A FIFO, a link or a folder where the database should be is never read or
+// followed: opening a FIFO would wait for a writer for ever.
+TEST(FileSafety, TheRepairFilesMustBeRegularFilesAndAreLookedAtWithoutBlocking) {
+  TTestFolder folder;
+  MakeFolders(folder / "DATA");
+  const auto paths = TInstallPaths::FromFolderText(folder.Path());
+  ASSERT_EQ(::mkfifo(paths.Database.c_str(), 0600), 0);
+  EXPECT_EQ(CheckRepairFiles(paths), texts::NotARegularFile(paths.Database));
+  EXPECT_TRUE(TakeSafetyCopy(paths));
+  EXPECT_FALSE(platform::IsFileInUse(paths.Database));
+  EXPECT_FALSE(platform::FileChecksum(paths.Database));
+  EXPECT_FALSE(platform::ReadWholeFile(paths.Database));
+  EXPECT_FALSE(platform::FileExists(paths.SafetyCopy));
 }
 
 }  // namespace

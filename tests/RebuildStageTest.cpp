@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/Files.h"
 #include "repair/RebuildStage.h"
@@ -50,6 +52,26 @@ TEST(RebuildStage, RebuildsTheDatabaseAndLeavesItsThreeFiles) {
   EXPECT_NE(RunIsqlOn(run.paths.Database, "select 'rows=' || count(*) from T;\n")
                 .find("rows=2"),
             std::string::npos);
+}
+
+// Run as root, the rebuild must not leave the Firebird user's database to
+// root, nor the backup (the whole payroll) readable by everyone.
+TEST(RebuildStage, TheRebuiltDatabaseAndTheBackupKeepTheOriginalsOwnerAndBits) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give the database another owner";
+  TRebuildRun run;
+  ASSERT_EQ(::chown(run.paths.Database.c_str(), 4242, 4343), 0);
+  ASSERT_EQ(::chmod(run.paths.Database.c_str(), 0640), 0);
+  const mode_t previous = ::umask(0);
+  run.Repair();
+  ::umask(previous);
+  ASSERT_EQ(run.host.Messages, Lines{texts::RepairDone});
+  for (const auto& path : {run.paths.Database, run.paths.Backup, run.paths.SafetyCopy}) {
+    struct stat info {};
+    ASSERT_EQ(::lstat(path.c_str(), &info), 0) << path;
+    EXPECT_EQ(info.st_mode & 07777, 0640u) << path;
+    EXPECT_EQ(info.st_uid, 4242u) << path;
+    EXPECT_EQ(info.st_gid, 4343u) << path;
+  }
 }
 
 TEST(RebuildStage, APreviousBackupIsNeverRestored) {

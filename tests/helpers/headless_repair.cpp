@@ -123,6 +123,7 @@ int main(int argc, char** argv) {
   }
   platform::SelectUtf8Locale();
   platform::UseEmptyStandardInput();
+  platform::GiveUpControllingTerminal();
   unsigned pause = 0;
   bool gaps = false;
   for (int i = 2; i < argc; ++i) {

@@ -41,16 +41,28 @@ struct TOutcome {
   std::string Trace;
 };
 
+std::vector<std::string> EnvironmentFor(const TKillPoint& point) {
+  if (point.CutBackup) return {"VYR_TEST_CUT_BACKUP=1"};
+  return {};
+}
+
+void RerunUntilDone(TWatchedInstall& install, const TKillPoint& point, TOutcome& outcome);
+
 TOutcome KillAndRerun(const TKillPoint& point, int payrollRows) {
   TWatchedInstall install(payrollRows);
   TOutcome outcome;
   {
-    std::vector<std::string> environment;
-    if (point.CutBackup) environment.push_back("VYR_TEST_CUT_BACKUP=1");
-    TRepairChild child(install.Root(), environment);
+    TRepairChild child(install.Root(), EnvironmentFor(point));
     outcome.Fired = child.KillWhen(point.Trigger);
     outcome.SurvivedKill = install.OriginalSurvives();
   }
+  RerunUntilDone(install, point, outcome);
+  return outcome;
+}
+
+// Runs the repair again as an operator would, until it says done (four
+// times at most), checking the original after each run.
+void RerunUntilDone(TWatchedInstall& install, const TKillPoint& point, TOutcome& outcome) {
   for (int run = 0; run < 4 && !outcome.EndedDone; ++run) {
     TRepairChild child(install.Root());
     if (run == 0 && point.KillInFirstRerun) child.KillWhen(point.KillInFirstRerun);
@@ -64,7 +76,6 @@ TOutcome KillAndRerun(const TKillPoint& point, int payrollRows) {
     for (const auto& line : child.Lines())
       if (line.rfind("BOX ", 0) == 0) outcome.Trace += "  rerun " + std::to_string(run + 1) + ": " + line + "\n";
   }
-  return outcome;
 }
 
 bool FileThere(const TView& view, const std::string& name) { return platform::FileExists(view.DataFolder + name); }
@@ -194,6 +205,115 @@ void RunKillPoints(const std::vector<TKillPoint>& points, int payrollRows, bool 
     results.emplace_back(point, outcome);
   }
   Report(results);
+}
+
+// A second repair of the same folder started while the first runs, as a
+// second operator would press Accept: it must refuse with the lock's box
+// and print nothing else, and the first must go on to its own end. With
+// killFirst, the first is then killed and the folder repaired again.
+struct TPairOutcome {
+  bool Fired = false;
+  bool SecondRefused = false;
+  bool FirstEndedAsItShould = false;
+  TOutcome Afterwards;  // the original's fate, and any wrong "done"
+  std::string Trace;
+};
+
+bool RefusedForTheLock(const TRepairChild& second) {
+  const auto& lines = second.Lines();
+  return lines.size() == 2 && lines[0].rfind("BOX Thư mục ", 0) == 0 &&
+         lines[0].find("đang được sửa dữ liệu ngay lúc này") != std::string::npos && lines[1] == "END";
+}
+
+TPairOutcome SecondRunDuring(const TKillPoint& point, int payrollRows, bool killFirst) {
+  TWatchedInstall install(payrollRows);
+  TPairOutcome pair;
+  TOutcome& outcome = pair.Afterwards;
+  {
+    TRepairChild first(install.Root(), EnvironmentFor(point));
+    pair.Fired = first.WaitUntil(point.Trigger);
+    if (pair.Fired) {
+      TRepairChild second(install.Root());
+      second.WaitForEnd();
+      pair.SecondRefused = RefusedForTheLock(second);
+      for (const auto& line : second.Lines()) pair.Trace += "  second: " + line + "\n";
+    }
+    if (killFirst) {
+      first.KillWhen([](const TView&) { return true; });
+    } else {
+      first.WaitForEnd();
+      outcome.EndedDone = first.Shows(DonePrefix);
+      pair.FirstEndedAsItShould = point.CutBackup ? first.Shows("BOX Có lỗi khi sửa dữ liệu!") : outcome.EndedDone;
+      for (const auto& line : first.Lines())
+        if (line.rfind("BOX ", 0) == 0) pair.Trace += "  first: " + line + "\n";
+    }
+  }
+  outcome.SurvivedKill = install.OriginalSurvives();
+  if (killFirst) {
+    RerunUntilDone(install, TKillPoint{}, outcome);
+    pair.FirstEndedAsItShould = true;
+  } else if (outcome.EndedDone) {
+    outcome.DoneWrongly = !install.DatabaseHasTheOriginalRows();
+  } else {
+    outcome.SurvivedReruns = install.DatabaseHasTheOriginalRows();  // the failure put the original back
+  }
+  return pair;
+}
+
+void RunPairs(const std::vector<TKillPoint>& points, int payrollRows, bool killSome) {
+  int pairs = 0, refused = 0, wrongDone = 0, losses = 0;
+  for (std::size_t n = 0; n < points.size(); ++n) {
+    const TKillPoint& point = points[n];
+    const bool killFirst = killSome && n % 3 == 2 && !point.CutBackup;
+    TPairOutcome pair;
+    for (int attempt = 0; attempt < AttemptsToReachAPoint && !pair.Fired; ++attempt)
+      pair = SecondRunDuring(point, payrollRows, killFirst);
+    const TOutcome& after = pair.Afterwards;
+    const bool lost = !after.SurvivedKill || !after.SurvivedReruns;
+    pairs += pair.Fired;
+    refused += pair.SecondRefused;
+    wrongDone += after.DoneWrongly;
+    losses += lost;
+    std::printf("%-40s %s second:%s first:%s%s original:%s done:%s\n", point.Name.c_str(),
+                pair.Fired ? "paired" : "ran out", pair.SecondRefused ? "refused" : "DID NOT REFUSE",
+                pair.FirstEndedAsItShould ? "ok" : "WRONG END", killFirst ? " (killed, rerun)" : "",
+                lost ? "LOST" : "ok", after.DoneWrongly ? "WRONG" : (after.EndedDone ? "yes" : "no"));
+    EXPECT_TRUE(pair.Fired) << point.Name << " was never reached";
+    EXPECT_TRUE(pair.SecondRefused) << point.Name << "\n" << pair.Trace;
+    EXPECT_TRUE(pair.FirstEndedAsItShould) << point.Name << "\n" << pair.Trace;
+    EXPECT_FALSE(lost) << point.Name << "\n" << pair.Trace << after.Trace;
+    EXPECT_FALSE(after.DoneWrongly) << point.Name << "\n" << pair.Trace << after.Trace;
+  }
+  std::printf("pairs %d / second refused %d / reported done wrongly %d / losses %d (of %zu points)\n", pairs, refused,
+              wrongDone, losses, points.size());
+}
+
+// The phase boundaries of the first run at which the second one starts.
+std::vector<TKillPoint> PhaseBoundaries() {
+  return {
+      {"inside the safety copy", CopyingTo("VYR_LUU.FDB")},
+      {"marker written", [](const TView& v) { return FileThere(v, "VYR_DANGSUA.TXT"); }},
+      {"gfix validation", Tool("gfix", "-v")},
+      {"gfix mend", Tool("gfix", "-mend")},
+      {"statements", Lines("PAUSE", 1)},
+      {"gbak start", Tool("gbak", "-b")},
+      {"gbak end, after the delete", DatabaseJustDeleted()},
+      {"the restore", Lines("LOG gbak:", 6)},
+      {"the copy-back", CopyingTo("VYR.FDB"), true},
+  };
+}
+
+TEST(TwoRuns, ASecondRunAtEveryPhaseOfTheFirstRefusesAndTheFirstEndsWell) {
+  if (std::getenv("VYR_KILL_CAMPAIGN") != nullptr) GTEST_SKIP() << "the campaign runs instead";
+  RunPairs(PhaseBoundaries(), 2000, false);
+}
+
+TEST(TwoRuns, Campaign) {
+  if (std::getenv("VYR_KILL_CAMPAIGN") == nullptr) GTEST_SKIP() << "make reliability runs the campaign";
+  std::vector<TKillPoint> points;
+  for (const auto& point : Campaign())
+    if (!point.KillInFirstRerun && point.Name != "done box") points.push_back(point);
+  RunPairs(points, 20000, true);
 }
 
 TEST(KillTest, OneKillPerPhaseNeverLosesTheOriginal) {

@@ -1,0 +1,68 @@
+#include "platform/FileLock.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+// An open-file-description lock belongs to this open file, not to the
+// process, so two opens in one process exclude each other too; a file
+// system without them gets the classic process lock.
+bool LockWholeFile(int fd) {
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  if (::fcntl(fd, F_OFD_SETLK, &whole) == 0) return true;
+  if (errno != EINVAL && errno != ENOLCK) return false;
+  whole.l_pid = 0;
+  return ::fcntl(fd, F_SETLK, &whole) == 0;
+}
+
+// Best effort: a lock file that keeps our owner and bits still locks; the
+// database's let whoever may repair it lock it next time.
+void GiveOwnership(int fd, const TFileOwnership& ownership) {
+  if (::fchown(fd, ownership.Owner, ownership.Group) == 0 || errno == EPERM) ::fchmod(fd, ownership.Mode & 0666);
+}
+
+TFileFailure FailureOf(int error) {
+  return TFileFailure{error == EACCES || error == EPERM ? TFileFailureKind::AccessDenied
+                      : error == EROFS                  ? TFileFailureKind::ReadOnly
+                      : error == ENOENT                 ? TFileFailureKind::NotFound
+                                                        : TFileFailureKind::Other,
+                      std::strerror(error)};
+}
+
+}  // namespace
+
+TFileLock::TFileLock(const std::string& path, const TFileOwnership& ownership) {
+  const bool created = KindOfFile(path) == TFileKind::Missing;
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    FFailure = FailureOf(errno);
+    return;
+  }
+  FFile = fd;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    FFailure = FailureOf(EINVAL);
+    return;
+  }
+  if (created) GiveOwnership(fd, ownership);
+  if (LockWholeFile(fd)) {
+    FState = TState::Taken;
+  } else if (errno == EAGAIN || errno == EACCES) {
+    FState = TState::HeldElsewhere;
+  } else {
+    FFailure = FailureOf(errno);
+  }
+}
+
+TFileLock::~TFileLock() {
+  if (FFile != NoHandle) ::close(static_cast<int>(FFile));
+}
+
+}  // namespace platform

@@ -1,0 +1,47 @@
+#include "platform/FileLock.h"
+
+#include <windows.h>
+
+#include "platform/WideText.h"
+
+namespace platform {
+namespace {
+
+TFileFailure FailureOf(DWORD error) {
+  return TFileFailure{error == ERROR_ACCESS_DENIED  ? TFileFailureKind::AccessDenied
+                      : error == ERROR_WRITE_PROTECT ? TFileFailureKind::ReadOnly
+                      : error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND ? TFileFailureKind::NotFound
+                                                                                      : TFileFailureKind::Other,
+                      SystemErrorText(error)};
+}
+
+}  // namespace
+
+TFileLock::TFileLock(const std::string& path, const TFileOwnership&) {
+  if (KindOfFile(path) == TFileKind::Link || KindOfFile(path) == TFileKind::Special) {
+    FFailure = FailureOf(ERROR_ACCESS_DENIED);
+    return;
+  }
+  HANDLE file = ::CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    FFailure = FailureOf(::GetLastError());
+    return;
+  }
+  FFile = reinterpret_cast<NativeHandle>(file);
+  OVERLAPPED whole{};
+  if (::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole)) {
+    FState = TState::Taken;
+  } else if (::GetLastError() == ERROR_LOCK_VIOLATION) {
+    FState = TState::HeldElsewhere;
+  } else {
+    FFailure = FailureOf(::GetLastError());
+  }
+}
+
+TFileLock::~TFileLock() {
+  if (FFile != NoHandle) ::CloseHandle(reinterpret_cast<HANDLE>(FFile));
+}
+
+}  // namespace platform
