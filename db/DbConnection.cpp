@@ -155,6 +155,16 @@ void TDbConnection::Close() {
   }
 }
 
+std::vector<TFbRow> TDbConnection::SelectRows(const std::string& query) {
+  if (!Connected()) throw Exception("Can't perform operation on disconnected connection");
+  try {
+    return FIConnection->SelectInternal(query);
+  } catch (const EDataAccessError& error) {
+    if (dynamic_cast<const EDbError*>(&error) != nullptr) throw;
+    throw EDbError(error);
+  }
+}
+
 // A reconnect in the middle of work would leave that work on a dead handle:
 // only transactions that read committed data and write nothing may be active.
 bool TDbConnection::OnlyReadCommittedReadsActive() const {

@@ -395,21 +395,7 @@ void TFbConnection::GetDatabaseParameters() {
       "WHERE (DB_CST.RDB$CHARACTER_SET_NAME = DB.RDB$CHARACTER_SET_NAME)\r\n";
   query += name.empty() ? "AND (CST.RDB$CHARACTER_SET_NAME = DB.RDB$CHARACTER_SET_NAME)"
                         : "AND (CST.RDB$CHARACTER_SET_NAME = UPPER('" + name + "'))";
-  FInternalTransaction.AddConnection(this);
-  FInternalTransaction.FComponent = FComponent;
-  const std::vector<TFbRow> rows = platform::WithCleanup(
-      [&] {
-        FInternalTransaction.StartTransaction();
-        TFbCommand command(this);
-        command.FComponent = FComponent;
-        command.FQueryRowsAffected = false;
-        command.SetTransaction(&FInternalTransaction);
-        command.SetSQL(query, false);
-        return command.Select();
-      },
-      [this] {
-        if (FInternalTransaction.GetInTransaction()) FInternalTransaction.Commit();
-      });
+  const std::vector<TFbRow> rows = SelectInternal(query);
   if (rows.size() > 1) throw Exception("Internal error: the character-set query returned more than one row");
   FCharsetId = 0;
   FCharLength = FQueryCharLength ? 1 : FCharLength;
@@ -425,4 +411,22 @@ void TFbConnection::GetDatabaseParameters() {
   if (!name.empty()) FCharsetId = number(row[0]);
   FDBCharLength = number(row[3]);
   FDBCharsetId = number(row[4]);
+}
+
+std::vector<TFbRow> TFbConnection::SelectInternal(const std::string& query) {
+  FInternalTransaction.AddConnection(this);
+  FInternalTransaction.FComponent = FComponent;
+  return platform::WithCleanup(
+      [&] {
+        FInternalTransaction.StartTransaction();
+        TFbCommand command(this);
+        command.FComponent = FComponent;
+        command.FQueryRowsAffected = false;
+        command.SetTransaction(&FInternalTransaction);
+        command.SetSQL(query, false);
+        return command.Select();
+      },
+      [this] {
+        if (FInternalTransaction.GetInTransaction()) FInternalTransaction.Commit();
+      });
 }

@@ -11,6 +11,7 @@
 
 #include "db/DbErrors.h"
 #include "db/FbCall.h"
+#include "db/FbCommand.h"
 #include "db/FbTransaction.h"
 
 enum class TConnLostCause { clUnknown };
@@ -56,6 +57,8 @@ class TFbConnection {
   std::string CharacterSetName() const;
   // Reads the character-set facts (run at the end of every attach).
   void GetDatabaseParameters();
+  // The rows of a query, read in the internal transaction, committed after.
+  std::vector<TFbRow> SelectInternal(const std::string& query);
   isc_db_handle* DatabaseHandle() { return &FDatabaseHandle; }
   ISC_STATUS* StatusVector() { return FStatusVector; }
 

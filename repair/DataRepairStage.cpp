@@ -30,8 +30,20 @@ void TDataRepairStage::Run(const TInstallPaths& paths) {
   FConnection.SetUsername(texts::DatabaseUser);
   FConnection.SetPassword(texts::DatabasePassword);
   FConnection.Open();
-  for (TDbSQL* statement : FStatements.Steps) RunStep(*statement);
+  for (TDbSQL* statement : FStatements.Steps) {
+    if (statement == FStatements.Steps[3]) LogAllowancesThatKeepTheirKey();
+    RunStep(*statement);
+  }
   FConnection.Close();
+}
+
+void TDataRepairStage::LogAllowancesThatKeepTheirKey() {
+  try {
+    for (const auto& row : FConnection.SelectRows(AllowancesOfSharedPayrollIdsQuery()))
+      FHost.AddLog(texts::AllowanceKeepsItsKey(row[0], row[1], row[2], row[3], row[4]));
+  } catch (const std::exception& error) {
+    FHost.AddLog(error.what());
+  }
 }
 
 void TDataRepairStage::RunStep(TDbSQL& statement) {

@@ -82,6 +82,7 @@ struct TSection {
   std::vector<std::string> Key;  // in grouping order; the last one takes the suffix
   std::string Taken;             // a variable of the key column's own type: a taken key
   std::string Candidate;         // ... and the key being tried
+  std::string Family;            // the function that gives a key's family
   bool Payroll;                  // section c: the allowances follow their payroll row
 };
 
@@ -103,15 +104,31 @@ std::string NotNull(const TSection& section, const std::string& prefix) {
 }
 
 // The family of a key. Most keys end in neither X nor a blank and are their
-// own family; the others lose their trailing X's and blanks layer by layer
-// (a key of 20 characters has at most ten layers).
-std::string FamilyOf(const std::string& key) {
+// own family; the others lose every trailing X and blank, in the section's
+// own function (a loop: no key is too long for it).
+std::string FamilyOf(const TSection& section, const std::string& key) {
   const std::string folded = "case when :CI = 1 then upper(" + key + ") else " + key + " end";
-  std::string stripped = folded;
-  for (int layer = 0; layer < 10; ++layer)
-    stripped = "trim(trailing 'x' from trim(trailing 'X' from trim(trailing from " + stripped + ")))";
-  return "case when right(" + key + ", 1) in ('X', 'x', ' ') then " + stripped + " else " + folded + " end";
+  return "case when right(" + key + ", 1) in ('X', 'x', ' ') then " + section.Family + "(" + key + ", :CI) else " +
+         folded + " end";
 }
+
+TStatementLines FamilyFunction(const TSection& section) {
+  const std::string type = "type of column " + section.Source + "." + SuffixColumn(section);
+  return {
+      "  declare function " + section.Family + "(KEY_TEXT " + type + ", CI integer) returns " + type + " as",
+      "  begin",
+      "    if (CI = 1) then KEY_TEXT = upper(KEY_TEXT);",
+      "    while (char_length(KEY_TEXT) > 0 and right(KEY_TEXT, 1) in ('X', 'x', ' ')) do",
+      "      KEY_TEXT = left(KEY_TEXT, char_length(KEY_TEXT) - 1);",
+      "    return KEY_TEXT;",
+      "  end",
+  };
+}
+
+// A column compared through an expression, so that no index of the table can
+// drive the join: the rows are read as they are stored, whatever the indexes
+// say (and an index a damaged database still has may lie).
+std::string Unindexed(const std::string& column) { return "coalesce(" + column + ", " + column + ")"; }
 
 // The rows of every family that holds a duplicated key: its other keys first
 // (DUP 0: they are taken), then the duplicated ones in the order they are
@@ -128,7 +145,7 @@ TStatementLines FamilyRows(const TSection& section, const std::string& into) {
   std::string familyKey, joinParents;
   for (const auto& column : ParentKey(section)) {
     familyKey += "min(" + column + ") over (partition by " + parents + ", FAMILY) || ascii_char(1) || ";
-    joinParents += "d." + column + " = s." + column + " and ";
+    joinParents += "d." + column + " = " + Unindexed("s." + column) + " and ";
   }
   return {
       "    for select DBK, " + std::string(section.Payroll ? "ID, " : "") + keyColumns + ", DUP, FAMILY_KEY from (",
@@ -139,10 +156,10 @@ TStatementLines FamilyRows(const TSection& section, const std::string& into) {
           ", FAMILY) as varchar(400) character set octets) as FAMILY_KEY",
       "      from (select s.rdb$db_key as DBK, reverse(s.rdb$db_key) as RECORD_NO, " + id + key + ", d.FAMILY",
       "        from " + section.Source + " s",
-      "        join (select distinct " + parents + ", " + FamilyOf(suffix) + " as FAMILY",
+      "        join (select distinct " + parents + ", " + FamilyOf(section, suffix) + " as FAMILY",
       "          from (select " + keyColumns + " from " + section.Source + " where " + NotNull(section, "") +
-          " group by " + keyColumns + " having count(*) > 1) g) d",
-      "        on " + joinParents + "d.FAMILY = " + FamilyOf("s." + suffix),
+          " group by " + keyColumns + " having count(*) > 1 plan (" + section.Source + " natural)) g) d",
+      "        on " + joinParents + "d.FAMILY = " + FamilyOf(section, "s." + suffix),
       "        where " + NotNull(section, "s.") + ") r) f",
       "      order by FAMILY_KEY, DUP, KEY_ORDER, RECORD_NO",
       "      into :DBK, " + into + ", :DUP, :FAMILY_KEY",
@@ -159,7 +176,7 @@ TStatementLines FindFreeKey(const TSection& section) {
       "          " + section.Candidate + " = :" + suffix + ";",
       "          I = 0;",
       "          P = 1;",
-      "          while (I = 0 and P < char_length(TAKEN)) do",
+      "          while (I = 0 and P <= char_length(TAKEN)) do",
       "          begin",
       "            J = position(ascii_char(1), TAKEN, P);",
       "            " + section.Taken + " = substring(TAKEN from P for J - P);",
@@ -173,6 +190,14 @@ TStatementLines FindFreeKey(const TSection& section) {
       "          end",
       "        end",
   };
+}
+
+// The rows of TMPBLUONG whose ID that many payroll rows have: a row's
+// allowances are joined to it by ID alone only where the ID is its own.
+std::string PayrollRowsOfIds(const std::string& howMany) {
+  return "(select t.ID, t.NAM, t.THANG, t.MSNV, t.MA_PB from TMPBLUONG t join (select b.ID, count(*) as ROWS_OF_ID "
+         "from BLUONG b join (select distinct ID from TMPBLUONG) i on i.ID = " + Unindexed("b.ID") +
+         " group by b.ID) c on c.ID = t.ID where c.ROWS_OF_ID " + howMany + ") t";
 }
 
 TStatementLines SectionLines(const TSection& section) {
@@ -216,7 +241,9 @@ TStatementLines SectionLines(const TSection& section) {
       "        if (SOLAN > 0) then",
       "          update " + section.Source + " set " + suffix + " = :" + suffix + " where rdb$db_key = :DBK;",
   });
-  if (section.Payroll) lines.push_back("        insert into TMPBLUONG (NAM, ID, THANG, MSNV) values (:NAM, :ID, :THANG, :MSNV);");
+  // MA_PB, of the key's own domain, carries the key the row had
+  if (section.Payroll)
+    lines.push_back("        insert into TMPBLUONG (NAM, ID, THANG, MSNV, MA_PB) values (:NAM, :ID, :THANG, :MSNV, :OWN_KEY);");
   Append(lines, {
       "      end",
       "      TAKEN = TAKEN || :" + suffix + " || ascii_char(1);",
@@ -224,11 +251,27 @@ TStatementLines SectionLines(const TSection& section) {
   });
   if (section.Payroll) {
     Append(lines, {
-        "  -- every allowance of a payroll row that had a duplicated key takes the row's key",
-        "  for select p.rdb$db_key, t.MSNV from PHUCAP p join TMPBLUONG t on t.ID = p.IDLUONG",
-        "    into :DBK, :MSNV",
-        "  do",
-        "    update PHUCAP set MSNV = :MSNV where rdb$db_key = :DBK;",
+        "  -- every allowance of a payroll row that had a duplicated key takes the row's key; where payroll",
+        "  -- rows share an ID, the allowance follows the one row whose year, month and former key it has",
+        "  -- (none or several: it keeps its key)",
+        "  if (exists(select 1 from TMPBLUONG)) then",
+        "  begin",
+        "    for select p.DBK, t.MSNV",
+        "      from (select rdb$db_key as DBK, IDLUONG from PHUCAP) p",
+        "      join " + PayrollRowsOfIds("= 1") + " on t.ID = " + Unindexed("p.IDLUONG"),
+        "      into :DBK, :MSNV",
+        "    do",
+        "      update PHUCAP set MSNV = :MSNV where rdb$db_key = :DBK;",
+        "    for select p.DBK, min(t.MSNV)",
+        "      from (select rdb$db_key as DBK, IDLUONG, NAM, THANG, MSNV from PHUCAP) p",
+        "      join " + PayrollRowsOfIds("> 1") + " on t.ID = " + Unindexed("p.IDLUONG") +
+            " and t.NAM = p.NAM and t.THANG = p.THANG and t.MA_PB = p.MSNV",
+        "      group by p.DBK",
+        "      having count(*) = 1",
+        "      into :DBK, :MSNV",
+        "    do",
+        "      update PHUCAP set MSNV = :MSNV where rdb$db_key = :DBK;",
+        "  end",
         "  delete from TMPBLUONG;",
     });
   }
@@ -237,9 +280,9 @@ TStatementLines SectionLines(const TSection& section) {
 
 const std::vector<TSection>& Sections() {
   static const std::vector<TSection> sections = {
-      {"DMDTTT", {"NAM", "MA_HIEU"}, "TAKEN_A", "CANDIDATE_A", false},
-      {"DM", {"NAM", "STT_NH", "MA_HIEU"}, "TAKEN_B", "CANDIDATE_B", false},
-      {"BLUONG", {"NAM", "THANG", "MSNV"}, "TAKEN_C", "CANDIDATE_C", true},
+      {"DMDTTT", {"NAM", "MA_HIEU"}, "TAKEN_A", "CANDIDATE_A", "FAMILY_A", false},
+      {"DM", {"NAM", "STT_NH", "MA_HIEU"}, "TAKEN_B", "CANDIDATE_B", "FAMILY_B", false},
+      {"BLUONG", {"NAM", "THANG", "MSNV"}, "TAKEN_C", "CANDIDATE_C", "FAMILY_C", true},
   };
   return sections;
 }
@@ -265,7 +308,7 @@ TStatementLines RemoveDuplicateKeysBlock() {
       "  declare variable FAMILY_KEY varchar(400) character set octets;",
       "  declare variable LAST_FAMILY varchar(400) character set octets;",
       "  declare variable OWN_KEY DM_MA_SO;",
-      "  declare variable TAKEN varchar(8000);",
+      "  declare variable TAKEN blob sub_type text;",
       "  declare variable CI integer;",
       "  declare variable TAKEN_A type of column DMDTTT.MA_HIEU;",
       "  declare variable CANDIDATE_A type of column DMDTTT.MA_HIEU;",
@@ -273,8 +316,9 @@ TStatementLines RemoveDuplicateKeysBlock() {
       "  declare variable CANDIDATE_B type of column DM.MA_HIEU;",
       "  declare variable TAKEN_C type of column BLUONG.MSNV;",
       "  declare variable CANDIDATE_C type of column BLUONG.MSNV;",
-      "begin",
   };
+  for (const auto& section : Sections()) Append(lines, FamilyFunction(section));
+  lines.push_back("begin");
   for (const auto& line : UpdateDepartmentIds) lines.push_back("  " + line);
   for (const auto& section : Sections()) {
     lines.push_back("  -- " + section.Source + ": duplicated keys get an X suffix");
@@ -282,4 +326,28 @@ TStatementLines RemoveDuplicateKeysBlock() {
   }
   lines.push_back("end");
   return lines;
+}
+
+// SHARED: the IDs of more than one payroll row, one of them with a duplicated
+// key; ALLOWANCES: theirs. An allowance's matches are counted by a hashed
+// join and a sum, never a lookup per row: a damaged table whose IDs are all
+// one value stays linear.
+std::string AllowancesOfSharedPayrollIdsQuery() {
+  return "with SHARED as (select d.ID from\n"
+         "  (select distinct b.ID from BLUONG b\n"
+         "    join (select NAM, THANG, MSNV from BLUONG where NAM is not null and THANG is not null and MSNV is not null\n"
+         "      group by NAM, THANG, MSNV having count(*) > 1 plan (BLUONG natural)) g\n"
+         "    on g.NAM = " + Unindexed("b.NAM") + " and g.THANG = " + Unindexed("b.THANG") + " and g.MSNV = " +
+         Unindexed("b.MSNV") + ") d\n"
+         "  join (select ID from BLUONG group by ID having count(*) > 1 plan (BLUONG natural)) s on s.ID = d.ID),\n"
+         "ALLOWANCES as (select p.rdb$db_key as DBK, p.ID, p.IDLUONG, p.NAM, p.THANG, p.MSNV from PHUCAP p\n"
+         "  join SHARED on SHARED.ID = " + Unindexed("p.IDLUONG") + ")\n"
+         "select min(ID), min(IDLUONG), min(NAM), min(THANG), min(MSNV) from (\n"
+         "  select DBK, ID, IDLUONG, NAM, THANG, MSNV, 0 as MATCHED from ALLOWANCES\n"
+         "  union all\n"
+         "  select a.DBK, a.ID, a.IDLUONG, a.NAM, a.THANG, a.MSNV, 1 from ALLOWANCES a\n"
+         "    join BLUONG b on " + Unindexed("b.ID") + " = a.IDLUONG and " + Unindexed("b.NAM") + " = a.NAM and " +
+         Unindexed("b.THANG") + " = a.THANG and " + Unindexed("b.MSNV") + " = a.MSNV) u\n"
+         "group by DBK having sum(MATCHED) <> 1\n"
+         "order by 2, 1";
 }

@@ -153,4 +153,13 @@ std::string DatabasePathTooLong(const std::string& databasePath, std::size_t byt
          " byte. Chương trình không thay đổi gì. Hãy chép thư mục VYR sang một thư mục có đường dẫn ngắn hơn rồi sửa ở đó.";
 }
 
+std::string AllowanceKeepsItsKey(const std::optional<std::string>& id, const std::optional<std::string>& payrollId,
+                                 const std::optional<std::string>& year, const std::optional<std::string>& month,
+                                 const std::optional<std::string>& key) {
+  const auto shown = [](const std::optional<std::string>& value) { return value ? *value : std::string("trống"); };
+  return "Phụ cấp ID " + shown(id) + " (IDLUONG " + shown(payrollId) + ", năm " + shown(year) + ", tháng " +
+         shown(month) + ", mã " + shown(key) + ") giữ nguyên mã: nhiều dòng lương có cùng ID " + shown(payrollId) +
+         " và không rõ phụ cấp này thuộc dòng nào.";
+}
+
 }  // namespace texts

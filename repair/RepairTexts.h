@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/Files.h"
@@ -58,5 +59,10 @@ std::string FolderBeingRepaired(const std::string& dataFolder);
 std::string RunLockFailed(const std::string& lockPath, const std::string& reason);
 std::string NotARegularFile(const std::string& path);
 std::string DatabasePathTooLong(const std::string& databasePath, std::size_t bytes, std::size_t limit);
+
+// An allowance statement 4 leaves with its key; absent values read "trống".
+std::string AllowanceKeepsItsKey(const std::optional<std::string>& id, const std::optional<std::string>& payrollId,
+                                 const std::optional<std::string>& year, const std::optional<std::string>& month,
+                                 const std::optional<std::string>& key);
 
 }  // namespace texts

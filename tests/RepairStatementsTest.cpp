@@ -96,6 +96,25 @@ TEST(DataRepairStage, TwoDuplicatedKeysOfOneFamilyAreSuffixedInKeyOrder) {
     EXPECT_NE(catalogue.find(row), std::string::npos) << row << " in " << catalogue;
 }
 
+TEST(DataRepairStage, AnAllowanceThatCannotBeToldFromItsSharedPayrollIdKeepsItsKeyAndIsNamed) {
+  TVyrDamage damage;
+  damage.PayrollRows = 0;
+  TDataStage stage(damage);
+  stage.Query(
+      "insert into BLUONG (NAM, ID, THANG, MSNV) values (2024, 8, 1, 'NV1');\n"
+      "insert into BLUONG (NAM, ID, THANG, MSNV) values (2024, 7, 1, 'NV1');\n"
+      "insert into BLUONG (NAM, ID, THANG, MSNV) values (2024, 7, 2, 'NV2');\n"
+      "insert into PHUCAP (NAM, THANG, MSNV, MA_PC, ID, IDLUONG) values (2024, 1, 'NV1', 'PC', 70, 7);\n"
+      "insert into PHUCAP (NAM, THANG, MSNV, MA_PC, ID, IDLUONG) values (2024, 5, 'KHAC', 'PC', 72, 7);\n"
+      "commit;\n");
+  stage.Run();
+  EXPECT_EQ(stage.host.Log, (Lines{"Đang kiểm tra trùng dữ liệu...",
+                                   texts::AllowanceKeepsItsKey("72", "7", "2024", "5", "KHAC")}));
+  const std::string allowances = stage.Query("select '[' || ID || '=' || MSNV || ']' from PHUCAP;\n");
+  EXPECT_NE(allowances.find("[70=NV1X]"), std::string::npos) << allowances;
+  EXPECT_NE(allowances.find("[72=KHAC]"), std::string::npos) << allowances;
+}
+
 TEST(DataRepairStage, AMissingGeneratorFailsThreeStatementsEachLoggedTwice) {
   TVyrDamage damage;
   damage.WithGenerator = false;

@@ -125,6 +125,8 @@ const std::vector<std::string> Variants = {"", "", "", "", "", "", "X", "XX", " 
 const std::vector<std::string> CaseVariants = {"", "", "", "x", "X", "xX", " ", "x "};
 const std::vector<std::string> LongKeys = {"12345678901234567", "123456789012345678", "1234567890123456789"};
 const std::vector<int> Months = {0, 1, 1, 13, 100};
+// Firebird compares these three as equal.
+const std::vector<std::string> BlankKeys = {"", " ", "  "};
 
 class TGenerator {
  public:
@@ -160,6 +162,7 @@ class TGenerator {
   }
   std::string Key(const std::string& prefix, unsigned bases) {
     if (FRandom() % 150 == 0) return Pick(LongKeys);
+    if (FRandom() % 25 == 0) return Pick(BlankKeys);
     if (!FMixedCase) return prefix + std::to_string(FRandom() % bases) + Pick(Variants);
     const std::string first = FRandom() % 2 == 0 ? prefix : std::string(1, static_cast<char>(prefix[0] + 32)) + prefix.substr(1);
     return first + std::to_string(FRandom() % bases) + Pick(CaseVariants);
@@ -177,15 +180,16 @@ struct TSeedResult {
   std::string Reference, Ours, ReferenceOutput, OursOutput;
 };
 
-TSeedResult RunSeed(unsigned seed, int catalogueRows, int payrollRows, const std::string& keyCollation = "") {
-  TTestFolder folder("stmt4");
+// The reference and statement 4 each run on a copy of one database filled by
+// the script; ours.fdb stays in the folder for the caller to look at.
+TSeedResult RunBoth(const TTestFolder& folder, const std::string& fill, const std::string& keyCollation = "") {
   const std::string base = folder / "base.fdb";
   TVyrDamage damage;
   damage.PayrollRows = 0;
   damage.DuplicatedCatalogue = false;
   damage.KeyCollation = keyCollation;
   CreateVyrDatabase(base, damage);
-  RunIsqlOn(base, TGenerator(seed, !keyCollation.empty()).Script(catalogueRows, payrollRows));
+  RunIsqlOn(base, fill);
   if (std::getenv("VYR_STATEMENT4_SHOW")) WriteTextFile("/tmp/s4-base.txt", Dump(base));
   const std::string tables = AsIsqlStatement(Lines(CreateTempTablesBlock()));
   TSeedResult result;
@@ -196,6 +200,11 @@ TSeedResult RunSeed(unsigned seed, int catalogueRows, int payrollRows, const std
   result.Reference = Dump(folder / "reference.fdb");
   result.Ours = Dump(folder / "ours.fdb");
   return result;
+}
+
+TSeedResult RunSeed(unsigned seed, int catalogueRows, int payrollRows, const std::string& keyCollation = "") {
+  TTestFolder folder("stmt4");
+  return RunBoth(folder, TGenerator(seed, !keyCollation.empty()).Script(catalogueRows, payrollRows), keyCollation);
 }
 
 bool Failed(const std::string& output) { return output.find("Statement failed") != std::string::npos; }
@@ -227,6 +236,81 @@ TEST(Statement4, FollowsTheReferenceWhereTheKeyColumnIgnoresCase) {
     }
     EXPECT_EQ(result.Reference, result.Ours) << "seed " << seed;
   }
+}
+
+std::string Insert(const std::string& table, const std::string& columns, const std::string& values) {
+  return "insert into " + table + " (" + columns + ") values (" + values + ");\n";
+}
+
+std::string Rows(const std::string& database, const std::string& query) {
+  return RunIsqlOn(database, "set list on;\n" + query + ";\n");
+}
+
+// Every key of the family K followed by up to nine X's and x's: 1,023 keys,
+// more than any fixed list of taken keys holds; three of them duplicated.
+std::string LargeFamily() {
+  std::string sql;
+  for (int length = 0; length <= 9; ++length)
+    for (int bits = 0; bits < (1 << length); ++bits) {
+      std::string key = "K";
+      for (int i = 0; i < length; ++i) key += (bits >> i & 1) ? 'X' : 'x';
+      sql += Insert("DMDTTT", "NAM, MA_HIEU, TEN_HIEU", "2025, " + SqlLiteral(key) + ", 'family'");
+    }
+  for (const char* key : {"K", "KX", "Kx"}) sql += Insert("DMDTTT", "NAM, MA_HIEU, TEN_HIEU", std::string("2025, '") + key + "', 'again'");
+  return sql;
+}
+
+TEST(Statement4, FollowsTheReferenceForBlankKeysLongSuffixesAndLargeFamilies) {
+  std::string fill;
+  // The row that keeps its key is empty, later ones are blank: equal keys.
+  for (const char* key : {"", " ", "  ", "B", "B "}) {
+    fill += Insert("DMDTTT", "NAM, MA_HIEU, TEN_HIEU", std::string("2024, '") + key + "', 'blank'");
+    fill += Insert("DM", "NAM, STT_NH, MA_HIEU, TEN_HIEU", std::string("2024, '01', '") + key + "', 'blank'");
+  }
+  int id = 1;
+  for (const char* key : {"", " ", "", "AXx Xx Xx Xx Xx ", "AXx Xx Xx Xx Xx ", "A", "AX", "AXx Xx Xx Xx Xx"}) {
+    fill += Insert("BLUONG", "NAM, ID, THANG, MSNV, HO_TEN", "2024, " + std::to_string(id) + ", 3, '" + key + "', 'p'");
+    fill += Insert("PHUCAP", "NAM, THANG, MSNV, MA_PC, TIEN, ID, IDLUONG",
+                   "2024, 3, 'OTHER', 'PC', 1, " + std::to_string(100 + id) + ", " + std::to_string(id));
+    ++id;
+  }
+  fill += LargeFamily() + "commit;\n";
+  TTestFolder folder("stmt4-edges");
+  const TSeedResult result = RunBoth(folder, fill);
+  EXPECT_FALSE(Failed(result.OursOutput)) << result.OursOutput;
+  EXPECT_FALSE(Failed(result.ReferenceOutput)) << result.ReferenceOutput;
+  EXPECT_EQ(result.Reference, result.Ours);
+  const std::string ours = folder / "ours.fdb";
+  EXPECT_EQ(Rows(ours, "select NAM, MA_HIEU from DMDTTT group by 1, 2 having count(*) > 1"), "");
+  EXPECT_EQ(Rows(ours, "select NAM, STT_NH, MA_HIEU from DM group by 1, 2, 3 having count(*) > 1"), "");
+  EXPECT_EQ(Rows(ours, "select NAM, THANG, MSNV from BLUONG group by 1, 2, 3 having count(*) > 1"), "");
+}
+
+// Payroll rows 7 share an ID, and each shares its key with another row that
+// keeps it. An allowance of ID 7 follows the row whose month and key it has;
+// one that names neither keeps its key; an allowance of a row with an ID of
+// its own takes that row's key, as always.
+TEST(Statement4, AnAllowanceOfASharedPayrollIdFollowsTheRowWhoseKeyItHadOrKeepsItsKey) {
+  std::string fill;
+  const std::string payroll = "NAM, ID, THANG, MSNV, HO_TEN";
+  const std::string allowance = "NAM, THANG, MSNV, MA_PC, TIEN, ID, IDLUONG";
+  fill += Insert("BLUONG", payroll, "2024, 8, 1, 'NV1', 'keeps NV1'");
+  fill += Insert("BLUONG", payroll, "2024, 9, 2, 'NV2', 'keeps NV2'");
+  fill += Insert("BLUONG", payroll, "2024, 7, 1, 'NV1', 'renamed'");
+  fill += Insert("BLUONG", payroll, "2024, 7, 2, 'NV2', 'renamed'");
+  fill += Insert("PHUCAP", allowance, "2024, 1, 'NV1', 'PC', 1, 70, 7");
+  fill += Insert("PHUCAP", allowance, "2024, 2, 'NV2', 'PC', 1, 71, 7");
+  fill += Insert("PHUCAP", allowance, "2024, 5, 'KHAC', 'PC', 1, 72, 7");
+  fill += Insert("PHUCAP", allowance, "2024, 1, 'XYZ', 'PC', 1, 80, 8");
+  fill += "commit;\n";
+  TTestFolder folder("stmt4-shared");
+  const TSeedResult result = RunBoth(folder, fill);
+  ASSERT_FALSE(Failed(result.OursOutput)) << result.OursOutput;
+  const std::string ours = folder / "ours.fdb";
+  EXPECT_EQ(Rows(ours, "select cast(list(ID || '=' || MSNV, ' ') as varchar(200)) as L from (select ID, MSNV from BLUONG order by THANG, ID)"),
+            "\nL                               7=NV1X 8=NV1 7=NV2X 9=NV2\n\n\n");
+  EXPECT_EQ(Rows(ours, "select cast(list(ID || '=' || MSNV, ' ') as varchar(200)) as L from (select ID, MSNV from PHUCAP order by ID)"),
+            "\nL                               70=NV1X 71=NV2X 72=KHAC 80=NV1\n\n\n");
 }
 
 }  // namespace
