@@ -173,7 +173,10 @@ void TRepairForm::AddLog(const std::string& text) {
   ProcessEvents();
 }
 
-void TRepairForm::AppendToLog(const std::string& text) { mLog->appendPlainText(AsLogLines(text)); }
+void TRepairForm::AppendToLog(const std::string& text) {
+  FSavedLog.Write(text);
+  mLog->appendPlainText(AsLogLines(text));
+}
 
 void TRepairForm::ScriptEngineComBlockProgress(const std::string& AProgressMessage, bool& AContinue) {
   const std::string prefix = LeadingChars(AProgressMessage, 15);
@@ -209,6 +212,7 @@ void TRepairForm::ProcessEvents() {
 // The busy cursor of a running repair does not stand over a box that waits
 // for the operator.
 void TRepairForm::ShowMessage(const std::string& text) {
+  FSavedLog.WriteBox(text);
   QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), QString::fromStdString(text),
                   QMessageBox::Ok, this);
   QApplication::setOverrideCursor(Qt::ArrowCursor);
@@ -252,7 +256,7 @@ void TRepairForm::btChap_NhanClick(QObject* sender) {
   FFocusFolderBoxAfterRun = false;
   {
     TRepairInProgress inProgress(FRepairRunning, [this](bool enabled) { SetRepairControlsEnabled(enabled); });
-    TRepairProcedure procedure(*this, FDataRepairStage.get(), FRebuildStage.get());
+    TRepairProcedure procedure(*this, FDataRepairStage.get(), FRebuildStage.get(), &FSavedLog);
     procedure.Run(txtPath->text().toStdString());
   }
   if (FFocusFolderBoxAfterRun) txtPath->setFocus();

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "repair/RepairHost.h"
+#include "repair/SavedLog.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -85,5 +86,6 @@ class TRepairForm : public QWidget, public TRepairHost {
   bool FFocusFolderBoxAfterRun = false;
   std::unique_ptr<TDataRepairStage> FDataRepairStage;
   std::unique_ptr<TRebuildStage> FRebuildStage;
+  TSavedLog FSavedLog;  // the run's log in DATA, written with the window's
   std::function<void(unsigned)> FPause;
 };

@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "platform/Process.h"
 
 namespace platform {
 
@@ -115,5 +118,30 @@ std::string ProgramFolder();
 // The folder part of a path, with its trailing separator; empty when the path
 // names no folder.
 std::string FolderOf(const std::string& path);
+
+// The names of the regular files in a folder (no links, no folders), in no
+// particular order; nothing when the folder cannot be read.
+std::vector<std::string> RegularFileNames(const std::string& folder);
+
+// A file made anew (exclusively, never through a link) with the given owner
+// and bits, written at its end; each piece reaches the system before Append
+// returns, so a killed program leaves what it had written.
+class TAppendFile {
+ public:
+  TAppendFile() = default;
+  ~TAppendFile();
+  TAppendFile(TAppendFile&& other) noexcept;
+  TAppendFile& operator=(TAppendFile&& other) noexcept;
+  TAppendFile(const TAppendFile&) = delete;
+  TAppendFile& operator=(const TAppendFile&) = delete;
+
+  TFileResult CreateNew(const std::string& path, const TFileOwnership& ownership);
+  TFileResult Append(const std::string& text);
+  bool IsOpen() const { return FFile != NoHandle; }
+  void Close();
+
+ private:
+  NativeHandle FFile = NoHandle;
+};
 
 }  // namespace platform

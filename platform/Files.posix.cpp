@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -308,6 +309,62 @@ std::string FolderOf(const std::string& path) {
   auto slash = path.find_last_of(PathSeparator);
   if (slash == std::string::npos) return std::string();
   return path.substr(0, slash + 1);
+}
+
+std::vector<std::string> RegularFileNames(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* listing = ::opendir(folder.c_str());
+  if (listing == nullptr) return names;
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string name = entry->d_name;
+    if (KindOfFile(folder + name) == TFileKind::Regular) names.push_back(name);
+  }
+  ::closedir(listing);
+  return names;
+}
+
+TAppendFile::~TAppendFile() { Close(); }
+
+TAppendFile::TAppendFile(TAppendFile&& other) noexcept : FFile(other.FFile) { other.FFile = NoHandle; }
+
+TAppendFile& TAppendFile::operator=(TAppendFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    FFile = other.FFile;
+    other.FFile = NoHandle;
+  }
+  return *this;
+}
+
+TFileResult TAppendFile::CreateNew(const std::string& path, const TFileOwnership& ownership) {
+  Close();
+  UniqueFd file = CreateExclusive(path, 0600);
+  if (!file) return Failure(errno);
+  if (auto failure = ApplyOwnershipTo(file.Get(), ownership)) {
+    ::unlink(path.c_str());
+    return failure;
+  }
+  FFile = file.Release();
+  return std::nullopt;
+}
+
+TFileResult TAppendFile::Append(const std::string& text) {
+  if (FFile == NoHandle) return Failure(EBADF);
+  const char* data = text.data();
+  std::size_t left = text.size();
+  while (left > 0) {
+    const ssize_t written = ::write(static_cast<int>(FFile), data, left);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return Failure(written < 0 ? errno : EIO);
+    data += written;
+    left -= static_cast<std::size_t>(written);
+  }
+  return std::nullopt;
+}
+
+void TAppendFile::Close() {
+  if (FFile != NoHandle) ::close(static_cast<int>(FFile));
+  FFile = NoHandle;
 }
 
 }  // namespace platform

@@ -321,4 +321,50 @@ std::string FolderOf(const std::string& path) {
   return std::string();
 }
 
+std::vector<std::string> RegularFileNames(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW found{};
+  HANDLE search = ::FindFirstFileW(Widen(folder + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const DWORD attributes = found.dwFileAttributes;
+    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0)
+      names.push_back(Narrow(found.cFileName));
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return names;
+}
+
+TAppendFile::~TAppendFile() { Close(); }
+
+TAppendFile::TAppendFile(TAppendFile&& other) noexcept : FFile(other.FFile) { other.FFile = NoHandle; }
+
+TAppendFile& TAppendFile::operator=(TAppendFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    FFile = other.FFile;
+    other.FFile = NoHandle;
+  }
+  return *this;
+}
+
+// Others may read the log while it is written.
+TFileResult TAppendFile::CreateNew(const std::string& path, const TFileOwnership&) {
+  Close();
+  ScopedHandle file = OpenFile(path, FILE_APPEND_DATA, FILE_SHARE_READ, CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT);
+  if (!file) return LastFailure();
+  FFile = reinterpret_cast<NativeHandle>(file.Release());
+  return std::nullopt;
+}
+
+TFileResult TAppendFile::Append(const std::string& text) {
+  if (FFile == NoHandle) return Failure(ERROR_INVALID_HANDLE);
+  return WriteAll(reinterpret_cast<HANDLE>(FFile), text.data(), text.size());
+}
+
+void TAppendFile::Close() {
+  if (FFile != NoHandle) ::CloseHandle(reinterpret_cast<HANDLE>(FFile));
+  FFile = NoHandle;
+}
+
 }  // namespace platform

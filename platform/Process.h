@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,6 +55,12 @@ void UseEmptyStandardInput();
 // the terminal itself ("Name:"), not on the standard input, and would wait
 // there for ever. Ctrl+C in a terminal still reaches the process.
 void GiveUpControllingTerminal();
+
+// Copies of the standard output and standard error taken at the first
+// call, for a program that reports on them while the restore catches the
+// standard output itself; the streams themselves where no copy can be made.
+std::FILE* KeptStandardOutput();
+std::FILE* KeptStandardError();
 
 // The platform's code of the last failed call.
 std::uint32_t LastError();

@@ -24,6 +24,11 @@ class ScopedHandle {
   }
 
   HANDLE Get() const { return FHandle; }
+  HANDLE Release() {
+    HANDLE handle = FHandle;
+    FHandle = INVALID_HANDLE_VALUE;
+    return handle;
+  }
   explicit operator bool() const { return FHandle != nullptr && FHandle != INVALID_HANDLE_VALUE; }
 
   // False when CloseHandle failed; true when nothing was open.

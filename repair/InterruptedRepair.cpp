@@ -19,18 +19,22 @@ class TUndo {
  public:
   TUndo(TRepairHost& host, const TInstallPaths& paths) : FHost(host), FPaths(paths) {}
 
-  void Run(const TRepairMarker& marker) {
+  TRepairOutcome Run(const TRepairMarker& marker) {
+    using Outcome = TRepairOutcome;
     Say(texts::InterruptedRepairFound);
     if (marker.SafetyCopyChecksum) Say(texts::InterruptedRepairStopped(PhaseName(marker.Phase)));
     if (!SafetyCopyIsTheMarkedOne(marker))
-      return Finish(texts::SafetyCopyOfInterruptedRepairMissing(FPaths.SafetyCopy, FPaths.RepairMarker));
+      return Finish(texts::SafetyCopyOfInterruptedRepairMissing(FPaths.SafetyCopy, FPaths.RepairMarker), Outcome::Refused);
     const bool databaseThere = platform::FileExists(FPaths.Database);
-    if (databaseThere && platform::IsFileInUse(FPaths.Database)) return Finish(texts::DatabaseInUse(FPaths.Database));
+    if (databaseThere && platform::IsFileInUse(FPaths.Database))
+      return Finish(texts::DatabaseInUse(FPaths.Database), Outcome::Refused);
     const bool untouched = databaseThere && platform::SameContents(FPaths.Database, FPaths.SafetyCopy);
-    if (databaseThere && !untouched && WrittenAfterTheRepairStopped(marker)) return Finish(ChangedLater(marker));
-    if (auto failure = PutOriginalBack(untouched)) return Finish(texts::InterruptedRepairNotUndone(FPaths.SafetyCopy, *failure));
+    if (databaseThere && !untouched && WrittenAfterTheRepairStopped(marker))
+      return Finish(ChangedLater(marker), Outcome::Refused);
+    if (auto failure = PutOriginalBack(untouched))
+      return Finish(texts::InterruptedRepairNotUndone(FPaths.SafetyCopy, *failure), Outcome::FailedOriginalInSafetyCopy);
     if (auto stays = EndMarkedRepair(FHost, FPaths)) FSaid += "\r" + *stays;
-    Finish(texts::InterruptedRepairUndone(FPaths.SafetyCopy));
+    return Finish(texts::InterruptedRepairUndone(FPaths.SafetyCopy), Outcome::FailedAsBefore);
   }
 
  private:
@@ -76,9 +80,10 @@ class TUndo {
     FSaid += (FSaid.empty() ? "" : "\r") + line;
   }
 
-  void Finish(const std::string& line) {
+  TRepairOutcome Finish(const std::string& line, TRepairOutcome outcome) {
     Say(line);
     FHost.ShowMessage(FSaid);
+    return outcome;
   }
 
   TRepairHost& FHost;
@@ -88,6 +93,6 @@ class TUndo {
 
 }  // namespace
 
-void UndoInterruptedRepair(TRepairHost& host, const TInstallPaths& paths, const TRepairMarker& marker) {
-  TUndo(host, paths).Run(marker);
+TRepairOutcome UndoInterruptedRepair(TRepairHost& host, const TInstallPaths& paths, const TRepairMarker& marker) {
+  return TUndo(host, paths).Run(marker);
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "repair/InstallPaths.h"
+#include "repair/RepairOutcome.h"
 #include "repair/RepairHost.h"
 #include "repair/RepairMarker.h"
 
@@ -16,4 +17,5 @@
 // the coarse clocks of some file systems fit in it.
 constexpr std::int64_t LatestRepairWriteAfterSignOfLife = 3 * MarkerRefreshSeconds + 60;
 
-void UndoInterruptedRepair(TRepairHost& host, const TInstallPaths& paths, const TRepairMarker& marker);
+// Refused when it changed nothing; FailedAsBefore when the original is back.
+TRepairOutcome UndoInterruptedRepair(TRepairHost& host, const TInstallPaths& paths, const TRepairMarker& marker);

@@ -8,6 +8,7 @@
 #include "repair/InterruptedRepair.h"
 #include "repair/MarkerRefresher.h"
 #include "repair/RepairTexts.h"
+#include "repair/SavedLog.h"
 #include "repair/ToolCommands.h"
 
 namespace {
@@ -22,32 +23,50 @@ platform::TFileOwnership LockOwnership(const TInstallPaths& paths) {
 
 }  // namespace
 
-TRepairProcedure::TRepairProcedure(TRepairHost& host, TRepairStage* dataRepair, TRepairStage* rebuild)
-    : FHost(host), FDataRepair(dataRepair), FRebuild(rebuild) {}
+TRepairProcedure::TRepairProcedure(TRepairHost& host, TRepairStage* dataRepair, TRepairStage* rebuild,
+                                   TSavedLog* savedLog)
+    : FHost(host), FDataRepair(dataRepair), FRebuild(rebuild), FSavedLog(savedLog) {}
 
 TRepairProcedure::~TRepairProcedure() = default;
 
 // Nothing is created in a folder without a database or a marker.
-void TRepairProcedure::Run(const std::string& folderText) {
+TRepairOutcome TRepairProcedure::Run(const std::string& folderText) {
   const TInstallPaths paths = TInstallPaths::FromFolderText(folderText);
   if (Missing(paths.Database) && Missing(paths.RepairMarker)) return Refuse(texts::DatabaseMissing(paths.Database));
   platform::TFileLock lock(paths.RunLock, LockOwnership(paths));
   switch (lock.State()) {
-    case platform::TFileLock::TState::Taken: return RunLocked(paths);
+    case platform::TFileLock::TState::Taken: {
+      StartSavedLog(paths);
+      const TRepairOutcome outcome = RunLocked(paths);
+      if (FSavedLog != nullptr) FSavedLog->Stop();
+      return outcome;
+    }
     case platform::TFileLock::TState::HeldElsewhere: return Refuse(texts::FolderBeingRepaired(paths.DataFolder));
     case platform::TFileLock::TState::Failed:
       return Refuse(texts::RunLockFailed(paths.RunLock, texts::Reason(lock.Failure())));
   }
+  return TRepairOutcome::Refused;
 }
 
-void TRepairProcedure::RunLocked(const TInstallPaths& paths) {
+void TRepairProcedure::StartSavedLog(const TInstallPaths& paths) {
+  if (FSavedLog == nullptr) return;
+  if (auto failure = FSavedLog->Start(paths, LockOwnership(paths))) FHost.AddLog(*failure);
+}
+
+// A line for the done and failure boxes, or nothing without a saved log.
+std::string TRepairProcedure::WhereTheLogIs() const {
+  if (FSavedLog == nullptr || !FSavedLog->IsOpen()) return "";
+  return "\r" + texts::SavedLogAt(FSavedLog->Path());
+}
+
+TRepairOutcome TRepairProcedure::RunLocked(const TInstallPaths& paths) {
   if (auto reason = CheckRepairFiles(paths)) return Refuse(*reason);
   RemoveCopyLeftovers(paths);
   if (auto marker = ReadRepairMarker(paths)) {
     if (marker->Phase != TRepairPhase::Completed) return UndoInterruptedRepair(FHost, paths, *marker);
     if (!RemoveRepairMarker(paths)) FHost.AddLog(texts::CompletedMarkerRemoved(paths.RepairMarker));
   }
-  if (!Prepare(paths)) return;
+  if (!Prepare(paths)) return TRepairOutcome::Refused;
 
   bool failed = false;
   bool originalInPlace = false;
@@ -61,7 +80,7 @@ void TRepairProcedure::RunLocked(const TInstallPaths& paths) {
     failed = true;
     originalInPlace = PutSafetyCopyBack(paths);
   }
-  Conclude(paths, failed, originalInPlace);
+  return Conclude(paths, failed, originalInPlace);
 }
 
 // The checks, the safety copy and the marker: nothing of the database is
@@ -94,14 +113,17 @@ bool TRepairProcedure::Prepare(const TInstallPaths& paths) {
   return true;
 }
 
-void TRepairProcedure::Refuse(const std::string& message) {
+TRepairOutcome TRepairProcedure::Refuse(const std::string& message) {
   FHost.ShowMessage(message);
   FHost.FocusFolderBox();
+  return TRepairOutcome::Refused;
 }
 
-void TRepairProcedure::Stop(const std::string& message) {
+// Before any change to the database.
+TRepairOutcome TRepairProcedure::Stop(const std::string& message) {
   FHost.AddLog(message);
   FHost.ShowMessage(message);
+  return TRepairOutcome::Refused;
 }
 
 // The error text of the step that failed, or nothing.
@@ -145,16 +167,18 @@ bool TRepairProcedure::PutSafetyCopyBack(const TInstallPaths& paths) {
 
 // The last words of a run come after its last log line. The marker goes only
 // when the database is sound: repaired, or the original again.
-void TRepairProcedure::Conclude(const TInstallPaths& paths, bool failed, bool originalInPlace) {
+TRepairOutcome TRepairProcedure::Conclude(const TInstallPaths& paths, bool failed, bool originalInPlace) {
   FRefresher.reset();
   std::optional<std::string> markerStays;
   if (!failed || originalInPlace) markerStays = EndMarkedRepair(FHost, paths);
   if (!failed) {
-    if (FRebuild != nullptr) FHost.ShowMessage(texts::RepairDone + (markerStays ? "\r" + *markerStays : ""));
-    return;
+    if (FRebuild != nullptr)
+      FHost.ShowMessage(texts::RepairDone + (markerStays ? "\r" + *markerStays : "") + WhereTheLogIs());
+    return TRepairOutcome::Done;
   }
   const std::string state = originalInPlace ? texts::DatabaseIsAsBefore(paths.SafetyCopy)
                                             : texts::OriginalIsInSafetyCopy(paths.SafetyCopy);
   FHost.AddLog(state);
-  FHost.ShowMessage(texts::RepairFailedBox(state) + (markerStays ? "\r" + *markerStays : ""));
+  FHost.ShowMessage(texts::RepairFailedBox(state) + (markerStays ? "\r" + *markerStays : "") + WhereTheLogIs());
+  return originalInPlace ? TRepairOutcome::FailedAsBefore : TRepairOutcome::FailedOriginalInSafetyCopy;
 }

@@ -14,33 +14,40 @@
 #include "repair/InstallPaths.h"
 #include "repair/RepairHost.h"
 #include "repair/RepairMarker.h"
+#include "repair/RepairOutcome.h"
 #include "repair/RepairStage.h"
 
 class TMarkerRefresher;
+class TSavedLog;
 
 class TRepairProcedure {
  public:
-  // The stages may be null (skipped); they must outlive the procedure.
-  TRepairProcedure(TRepairHost& host, TRepairStage* dataRepair, TRepairStage* rebuild);
+  // The stages may be null (skipped); they must outlive the procedure. A
+  // saved log, when given, is started once the run holds the folder; the
+  // host writes into it.
+  TRepairProcedure(TRepairHost& host, TRepairStage* dataRepair, TRepairStage* rebuild, TSavedLog* savedLog = nullptr);
   ~TRepairProcedure();
 
-  void Run(const std::string& folderText);
+  TRepairOutcome Run(const std::string& folderText);
 
  private:
-  void RunLocked(const TInstallPaths& paths);
+  TRepairOutcome RunLocked(const TInstallPaths& paths);
+  void StartSavedLog(const TInstallPaths& paths);
+  std::string WhereTheLogIs() const;
   bool Prepare(const TInstallPaths& paths);
-  void Refuse(const std::string& message);
-  void Stop(const std::string& message);
+  TRepairOutcome Refuse(const std::string& message);
+  TRepairOutcome Stop(const std::string& message);
   std::optional<std::string> RunGuardedSteps(const TInstallPaths& paths);
   void EnterPhase(const TInstallPaths& paths, TRepairPhase phase);
   void RunGfixPasses(const TInstallPaths& paths);
   void RunTool(const std::string& commandLine);
   bool PutSafetyCopyBack(const TInstallPaths& paths);
-  void Conclude(const TInstallPaths& paths, bool failed, bool originalInPlace);
+  TRepairOutcome Conclude(const TInstallPaths& paths, bool failed, bool originalInPlace);
 
   TRepairHost& FHost;
   TRepairStage* FDataRepair;
   TRepairStage* FRebuild;
+  TSavedLog* FSavedLog;
   TRepairMarker FMarker;
   std::unique_ptr<TMarkerRefresher> FRefresher;
 };

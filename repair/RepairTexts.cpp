@@ -162,4 +162,10 @@ std::string AllowanceKeepsItsKey(const std::optional<std::string>& id, const std
          " và không rõ phụ cấp này thuộc dòng nào.";
 }
 
+std::string SavedLogAt(const std::string& path) { return "Nhật ký của lần sửa này: " + path; }
+
+std::string SavedLogNotWritten(const std::string& path, const std::string& reason) {
+  return "Không ghi được nhật ký sửa dữ liệu vào file " + path + ": " + reason + ". Việc sửa vẫn tiếp tục.";
+}
+
 }  // namespace texts

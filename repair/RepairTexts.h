@@ -65,4 +65,9 @@ std::string AllowanceKeepsItsKey(const std::optional<std::string>& id, const std
                                  const std::optional<std::string>& year, const std::optional<std::string>& month,
                                  const std::optional<std::string>& key);
 
+// The saved log: where it is (in the done and failure boxes), or why it could
+// not be made (a log line; the repair goes on).
+std::string SavedLogAt(const std::string& path);
+std::string SavedLogNotWritten(const std::string& path, const std::string& reason);
+
 }  // namespace texts

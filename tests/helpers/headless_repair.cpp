@@ -12,21 +12,14 @@
 #include <cstring>
 #include <map>
 #include <string>
-#include <unistd.h>
 
-#include "db/DbConnection.h"
-#include "db/DbErrors.h"
-#include "db/DbSQL.h"
-#include "db/DbTransaction.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/Locale.h"
 #include "platform/Process.h"
-#include "repair/DataRepairStage.h"
-#include "repair/RebuildStage.h"
+#include "repair/RepairParts.h"
 #include "repair/RepairProcedure.h"
-#include "tools/LeadingChars.h"
-#include "tools/ScriptEngineComponent.h"
+#include "repair/SavedLog.h"
 
 namespace {
 
@@ -37,10 +30,7 @@ std::string OneLine(std::string text) {
 
 // Reports go to a copy of the standard output taken at the start: the
 // restore catches the standard output itself while it runs.
-FILE* ReportStream() {
-  static FILE* stream = ::fdopen(::dup(STDOUT_FILENO), "w");
-  return stream;
-}
+FILE* ReportStream() { return platform::KeptStandardOutput(); }
 
 // Measures the stretches between event rounds, by the phase they end in.
 class TGapMeter {
@@ -71,11 +61,15 @@ class TPrintingHost : public TRepairHost {
   explicit TPrintingHost(unsigned pauseMilliseconds) : FPauseMilliseconds(pauseMilliseconds) {}
 
   void AddLog(const std::string& text) override {
+    SavedLog.Write(text);
     Print("LOG", text);
     ProcessEvents();
   }
   void ProcessEvents() override { Gaps.Round(); }
-  void ShowMessage(const std::string& text) override { Print("BOX", text); }
+  void ShowMessage(const std::string& text) override {
+    SavedLog.WriteBox(text);
+    Print("BOX", text);
+  }
   void FocusFolderBox() override {}
   // The window processes events all through its pause.
   void Pause(unsigned milliseconds) override {
@@ -93,6 +87,7 @@ class TPrintingHost : public TRepairHost {
   }
 
   TGapMeter Gaps;
+  TSavedLog SavedLog;
 
  private:
   unsigned FPauseMilliseconds;
@@ -133,38 +128,10 @@ int main(int argc, char** argv) {
   TPrintingHost host(pause);
   const std::string programFolder = PROGRAM_FOLDER "/";
 
-  TDbConnection cnn;
-  cnn.ProviderOptions().Add("Firebird.Charset=UTF8");
-  cnn.ProviderOptions().Add("Firebird.UseUnicode=True");
-  cnn.LoginPrompt = false;
-  cnn.OnError = [&](TDbConnection*, EDataAccessError& e, bool&) { host.AddLog(e.Message()); };
-  TDbTransaction Trans;
-  Trans.SetDefaultConnection(&cnn);
-  TDbQuery udDMPB, scCreateTmp, Sql;
-  TDbSQL udDMPB2;
-  TDataRepairStage data(host, cnn, SetUpRepairStatements(cnn, Trans, udDMPB, udDMPB2, scCreateTmp, Sql), programFolder);
-
-  TScriptEngineComponent engine(programFolder + TScriptEngineComponent::DefaultLibrary);
-  std::string msg2;
-  engine.OnBlockProgress = [&](const std::string& message, bool& go) {
-    const std::string prefix = LeadingChars(message, 15);
-    if (prefix != msg2) {
-      host.Print("LOG", message);
-      msg2 = prefix;
-      host.ProcessEvents();
-    }
-    go = true;
-  };
-  engine.OnScriptError = [&](const std::string&, const std::string& error, bool& go) {
-    host.Print("LOG", "Lỗi: " + error);
-    go = false;
-  };
-  engine.OnAfterStatement = [](const std::string&, bool, bool& go) { go = true; };
-  TRebuildStage rebuild(host, engine, programFolder);
-
-  TPhase dataPhase(data, host.Gaps, "statement 1");
-  TPhase rebuildPhase(rebuild, host.Gaps, "gbak and restore");
-  TRepairProcedure(host, &dataPhase, &rebuildPhase).Run(argv[1]);
+  TRepairParts parts(host, programFolder);
+  TPhase dataPhase(parts.DataStage(), host.Gaps, "statement 1");
+  TPhase rebuildPhase(parts.RebuildStage(), host.Gaps, "gbak and restore");
+  TRepairProcedure(host, &dataPhase, &rebuildPhase, &host.SavedLog).Run(argv[1]);
   host.Gaps.Phase("end");
   if (gaps) host.Gaps.Print();
   std::fprintf(ReportStream(), "END\n");

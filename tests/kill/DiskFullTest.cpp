@@ -19,11 +19,12 @@ std::string BoxLine(const std::string& text) {
   return line;
 }
 
+// The last box, without the line that names the run's saved log.
 std::string LastBox(const TRepairChild& child) {
   std::string box;
   for (const auto& line : child.Lines())
     if (line.rfind("BOX ", 0) == 0) box = line;
-  return box;
+  return box.substr(0, box.find(" | Nhật ký của lần sửa này: "));
 }
 
 std::uint64_t RoomFor(int payrollRows) {

@@ -55,5 +55,7 @@ struct TRun {
   TScriptedStage rebuild;
 
   explicit TRun(std::function<void(const TInstallPaths&)> rebuildAction = nullptr) : rebuild(std::move(rebuildAction)) {}
-  void Repair(const std::string& folderText) { TRepairProcedure(host, &dataRepair, &rebuild).Run(folderText); }
+  TRepairOutcome Repair(const std::string& folderText) {
+    return TRepairProcedure(host, &dataRepair, &rebuild).Run(folderText);
+  }
 };

@@ -1,0 +1,12 @@
+// What the program does without a window, for support over a remote shell:
+//   vyr-repair --repair FOLDER   the repair of FOLDER; log lines on standard
+//                                output, box texts on standard error
+//   vyr-repair --check           the program folder and its libraries
+//   vyr-repair --help | --version
+// None of them needs a display.
+#pragma once
+
+#include <optional>
+
+// The exit status of an option run here, or nothing when the window opens.
+std::optional<int> RunWithoutWindow(int argc, char* argv[]);

@@ -1,0 +1,184 @@
+// What support keeps of a run: the saved log in DATA, the outcome of each
+// kind of ending, and the same repair from the command line without a
+// display.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <sys/wait.h>
+
+#include "platform/FileLock.h"
+#include "platform/Files.h"
+#include "repair/RepairTexts.h"
+#include "repair/SavedLog.h"
+#include "support/ProcedureRun.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+Lines SavedLogsIn(const std::string& folder) {
+  Lines logs;
+  for (const auto& name : platform::RegularFileNames(folder))
+    if (IsSavedLogName(name)) logs.push_back(name);
+  std::sort(logs.begin(), logs.end());
+  return logs;
+}
+
+// A host that writes into a saved log as the window does.
+struct TSavingHost : TRecordingHost {
+  TSavedLog SavedLog;
+  void AddLog(const std::string& text) override {
+    SavedLog.Write(text);
+    TRecordingHost::AddLog(text);
+  }
+  void ShowMessage(const std::string& text) override {
+    SavedLog.WriteBox(text);
+    TRecordingHost::ShowMessage(text);
+  }
+};
+
+TEST(SavedLog, EveryLineAndBoxOfAFailedRunIsSavedWithItsTimeAndTheBoxSaysWhere) {
+  InstallFolder install;
+  const TInstallPaths paths = install.Paths();
+  TSavingHost host;
+  TScriptedStage data, rebuild([](const TInstallPaths&) { throw std::runtime_error("gbak hỏng\r\ndòng hai"); });
+  EXPECT_EQ(TRepairProcedure(host, &data, &rebuild, &host.SavedLog).Run(install.Root()), TRepairOutcome::FailedAsBefore);
+  const Lines logs = SavedLogsIn(paths.DataFolder);
+  ASSERT_EQ(logs.size(), 1u);
+  const std::string path = paths.DataFolder + logs[0];
+  ASSERT_EQ(host.Messages.size(), 1u);
+  EXPECT_EQ(host.Messages[0], texts::RepairFailedBox(texts::DatabaseIsAsBefore(paths.SafetyCopy)) + "\r" +
+                                  texts::SavedLogAt(path));
+  const std::string saved = platform::ReadWholeFile(path).value_or("");
+  std::size_t at = 0;
+  for (const std::string& line : {std::string("gbak hỏng"), std::string("dòng hai"),
+                                  texts::DatabaseIsAsBefore(paths.SafetyCopy), std::string("Hộp thoại: Có lỗi khi sửa dữ liệu!")}) {
+    at = saved.find(" " + line, at);
+    ASSERT_NE(at, std::string::npos) << line << " in\n" << saved;
+    ASSERT_GE(at, 8u);
+    EXPECT_TRUE(at == 8 || saved[at - 9] == '\n') << saved;  // "HH:MM:SS " starts each line
+    EXPECT_EQ(saved[at - 6], ':');
+  }
+}
+
+TEST(SavedLog, TheNewestTwentyStayAndNothingElseInDataIsTouched) {
+  InstallFolder install;
+  const TInstallPaths paths = install.Paths();
+  Lines old;
+  for (int day = 1; day <= 25; ++day) {
+    old.push_back("VYR_SUA_202601" + std::string(day < 10 ? "0" : "") + std::to_string(day) + "_080000.txt");
+    WriteTextFile(paths.DataFolder + old.back(), "old");
+  }
+  for (const char* other : {"VYR_SUA_notes.txt", "VYR_SUA_20260101_080000.txt.bak", "VYR_SUA_2026010_080000.txt"})
+    WriteTextFile(paths.DataFolder + other, "keep");
+  TSavingHost host;
+  TScriptedStage data, rebuild;
+  TRepairProcedure(host, &data, &rebuild, &host.SavedLog).Run(install.Root());
+  const Lines logs = SavedLogsIn(paths.DataFolder);
+  ASSERT_EQ(logs.size(), SavedLogsKept);
+  EXPECT_EQ(logs.front(), old[6]);  // the six oldest went, the new one came
+  for (const char* other : {"VYR_SUA_notes.txt", "VYR_SUA_20260101_080000.txt.bak", "VYR_SUA_2026010_080000.txt"})
+    EXPECT_TRUE(platform::FileExists(paths.DataFolder + other)) << other;
+}
+
+TEST(SavedLog, ALogThatCannotBeMadeIsOneLineAndTheRunGoesOn) {
+  InstallFolder install;
+  TInstallPaths paths = install.Paths();
+  paths.DataFolder += "KHONG_CO/";
+  TSavedLog log;
+  const auto failure = log.Start(paths, platform::TFileOwnership{0, 0, 0600});
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_EQ(failure->rfind("Không ghi được nhật ký sửa dữ liệu vào file " + paths.DataFolder + "VYR_SUA_", 0), 0u)
+      << *failure;
+  EXPECT_FALSE(log.IsOpen());
+  log.Write("nothing happens");
+}
+
+TEST(RepairOutcome, EachEndingOfARunHasItsOwnStatus) {
+  InstallFolder install;
+  const TInstallPaths paths = install.Paths();
+  EXPECT_EQ(TRun().Repair(install.Root()), TRepairOutcome::Done);
+  EXPECT_EQ(TRun([](const TInstallPaths&) { throw std::runtime_error("x"); }).Repair(install.Root()),
+            TRepairOutcome::FailedAsBefore);
+  {
+    platform::TFileLock other(paths.RunLock, platform::TFileOwnership{0, 0, 0600});
+    EXPECT_EQ(TRun().Repair(install.Root()), TRepairOutcome::Refused);
+  }
+  // The rebuild leaves a folder where the database was: nothing can be copied back.
+  EXPECT_EQ(TRun([](const TInstallPaths& p) {
+              platform::DeleteFile(p.Database);
+              std::filesystem::create_directory(p.Database);
+              throw std::runtime_error("x");
+            }).Repair(install.Root()),
+            TRepairOutcome::FailedOriginalInSafetyCopy);
+  std::filesystem::remove(paths.Database);
+  platform::DeleteFile(paths.RepairMarker);
+  EXPECT_EQ(TRun().Repair(install.Root()), TRepairOutcome::Refused);  // no database
+}
+
+// The program itself, with no display and no window system.
+struct TCommandRun {
+  int Status = -1;
+  std::string Out, Err;
+};
+
+TCommandRun RunProgram(const std::string& arguments, const TTestFolder& scratch) {
+  const std::string out = scratch / "out.txt", err = scratch / "err.txt";
+  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" PROGRAM_FOLDER "/vyr-repair' " +
+                              arguments + " > '" + out + "' 2> '" + err + "' < /dev/null";
+  TCommandRun run;
+  const int status = std::system(command.c_str());
+  run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.Out = platform::ReadWholeFile(out).value_or("");
+  run.Err = platform::ReadWholeFile(err).value_or("");
+  return run;
+}
+
+TEST(CommandLine, RepairsAFolderWithoutADisplayAndSaysHowItEnded) {
+  InstallFolder install;
+  std::filesystem::create_symlink(GbakPath, install.Root() + "/fb/bin/gbak");
+  TTestFolder scratch("cli");
+  const TCommandRun done = RunProgram("--repair '" + install.Root() + "'", scratch);
+  EXPECT_EQ(done.Status, 0) << done.Err;
+  EXPECT_NE(done.Out.find("Đang kiểm tra trùng dữ liệu...\n"), std::string::npos) << done.Out;
+  EXPECT_NE(done.Out.find("gbak:finishing, closing, and going home"), std::string::npos) << done.Out;
+  EXPECT_EQ(done.Err.rfind("Đã thực hiện xong!\nChạy kiểm tra cấu trúc bảng và tạo năm làm việc\nNhật ký của lần sửa này: ", 0),
+            0u) << done.Err;
+
+  const TInstallPaths paths = install.Paths();
+  {
+    platform::TFileLock other(paths.RunLock, platform::TFileOwnership{0, 0, 0600});
+    const TCommandRun locked = RunProgram("--repair '" + install.Root() + "'", scratch);
+    EXPECT_EQ(locked.Status, 3);
+    EXPECT_EQ(locked.Err, texts::FolderBeingRepaired(paths.DataFolder) + "\n");
+    EXPECT_EQ(locked.Out, "");
+  }
+  std::filesystem::remove(install.Root() + "/fb/bin/gbak");
+  MakeExecutableScript(install.Root() + "/fb/bin/gbak", "echo 'gbak: cannot'\nexit 1\n");
+  const TCommandRun failed = RunProgram("--repair '" + install.Root() + "'", scratch);
+  EXPECT_EQ(failed.Status, 1) << failed.Err;
+  EXPECT_NE(failed.Err.find(texts::DatabaseIsAsBefore(paths.SafetyCopy)), std::string::npos) << failed.Err;
+
+  const TCommandRun missing = RunProgram("--repair '" + scratch.Path() + "'", scratch);
+  EXPECT_EQ(missing.Status, 3);
+  EXPECT_FALSE(missing.Err.empty());
+}
+
+TEST(CommandLine, HelpVersionAndCheckNeedNoDisplay) {
+  TTestFolder scratch("cli");
+  const TCommandRun help = RunProgram("--help", scratch);
+  EXPECT_EQ(help.Status, 0);
+  EXPECT_NE(help.Out.find("--repair FOLDER"), std::string::npos) << help.Out;
+  const TCommandRun version = RunProgram("--version", scratch);
+  EXPECT_EQ(version.Status, 0);
+  EXPECT_EQ(version.Out.rfind("vyr-repair ", 0), 0u) << version.Out;
+  const TCommandRun check = RunProgram("--check", scratch);
+  EXPECT_EQ(check.Status, 0) << check.Out << check.Err;
+  EXPECT_NE(check.Out.find("Program folder: " PROGRAM_FOLDER), std::string::npos) << check.Out;
+  EXPECT_NE(check.Out.find("Firebird 3"), std::string::npos) << check.Out;
+  EXPECT_EQ(RunProgram("--repair", scratch).Status, 64);
+}
+
+}  // namespace
