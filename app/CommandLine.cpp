@@ -28,7 +28,7 @@ int RepairFolder(const std::string& folder) {
   TSavedLog savedLog;
   TConsoleHost host(savedLog);
   TRepairParts parts(host, platform::ProgramFolder());
-  TRepairProcedure procedure(host, &parts.DataStage(), &parts.RebuildStage(), &savedLog);
+  TRepairProcedure procedure(host, &parts.DataStage(), &parts.RebuildStage(), &savedLog, &parts.RowCounter());
   return static_cast<int>(procedure.Run(folder));
 }
 

@@ -256,7 +256,7 @@ void TRepairForm::btChap_NhanClick(QObject* sender) {
   FFocusFolderBoxAfterRun = false;
   {
     TRepairInProgress inProgress(FRepairRunning, [this](bool enabled) { SetRepairControlsEnabled(enabled); });
-    TRepairProcedure procedure(*this, FDataRepairStage.get(), FRebuildStage.get(), &FSavedLog);
+    TRepairProcedure procedure(*this, FDataRepairStage.get(), FRebuildStage.get(), &FSavedLog, &FRowCounter);
     procedure.Run(txtPath->text().toStdString());
   }
   if (FFocusFolderBoxAfterRun) txtPath->setFocus();

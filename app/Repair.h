@@ -8,7 +8,9 @@
 #include <memory>
 #include <string>
 
+#include "platform/Files.h"
 #include "repair/RepairHost.h"
+#include "repair/RowCounts.h"
 #include "repair/SavedLog.h"
 
 class QLabel;
@@ -87,5 +89,6 @@ class TRepairForm : public QWidget, public TRepairHost {
   std::unique_ptr<TDataRepairStage> FDataRepairStage;
   std::unique_ptr<TRebuildStage> FRebuildStage;
   TSavedLog FSavedLog;  // the run's log in DATA, written with the window's
+  TClientRowCounter FRowCounter{platform::ProgramFolder()};
   std::function<void(unsigned)> FPause;
 };

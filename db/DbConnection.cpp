@@ -158,7 +158,7 @@ void TDbConnection::Close() {
 std::vector<TFbRow> TDbConnection::SelectRows(const std::string& query) {
   if (!Connected()) throw Exception("Can't perform operation on disconnected connection");
   try {
-    return FIConnection->SelectInternal(query);
+    return FIConnection->SelectReadOnly(query);
   } catch (const EDataAccessError& error) {
     if (dynamic_cast<const EDbError*>(&error) != nullptr) throw;
     throw EDbError(error);

@@ -59,7 +59,7 @@ class TDbConnection {
   void Commit();
   void Rollback();
   // The rows of a query (values as text, nothing for null), read in a
-  // transaction of the connection's own that is committed before it returns.
+  // read-only transaction of its own that is committed before it returns.
   std::vector<TFbRow> SelectRows(const std::string& query);
 
   // No data set of this connection holds cached updates: nothing to send.

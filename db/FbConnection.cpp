@@ -395,7 +395,7 @@ void TFbConnection::GetDatabaseParameters() {
       "WHERE (DB_CST.RDB$CHARACTER_SET_NAME = DB.RDB$CHARACTER_SET_NAME)\r\n";
   query += name.empty() ? "AND (CST.RDB$CHARACTER_SET_NAME = DB.RDB$CHARACTER_SET_NAME)"
                         : "AND (CST.RDB$CHARACTER_SET_NAME = UPPER('" + name + "'))";
-  const std::vector<TFbRow> rows = SelectInternal(query);
+  const std::vector<TFbRow> rows = SelectIn(FInternalTransaction, query);
   if (rows.size() > 1) throw Exception("Internal error: the character-set query returned more than one row");
   FCharsetId = 0;
   FCharLength = FQueryCharLength ? 1 : FCharLength;
@@ -413,20 +413,26 @@ void TFbConnection::GetDatabaseParameters() {
   FDBCharsetId = number(row[4]);
 }
 
-std::vector<TFbRow> TFbConnection::SelectInternal(const std::string& query) {
-  FInternalTransaction.AddConnection(this);
-  FInternalTransaction.FComponent = FComponent;
+std::vector<TFbRow> TFbConnection::SelectReadOnly(const std::string& query) {
+  TFbTransaction reading;
+  reading.SetReadOnly(true);
+  return SelectIn(reading, query);
+}
+
+std::vector<TFbRow> TFbConnection::SelectIn(TFbTransaction& transaction, const std::string& query) {
+  transaction.AddConnection(this);
+  transaction.FComponent = FComponent;
   return platform::WithCleanup(
       [&] {
-        FInternalTransaction.StartTransaction();
+        transaction.StartTransaction();
         TFbCommand command(this);
         command.FComponent = FComponent;
         command.FQueryRowsAffected = false;
-        command.SetTransaction(&FInternalTransaction);
+        command.SetTransaction(&transaction);
         command.SetSQL(query, false);
         return command.Select();
       },
-      [this] {
-        if (FInternalTransaction.GetInTransaction()) FInternalTransaction.Commit();
+      [&transaction] {
+        if (transaction.GetInTransaction()) transaction.Commit();
       });
 }

@@ -57,8 +57,9 @@ class TFbConnection {
   std::string CharacterSetName() const;
   // Reads the character-set facts (run at the end of every attach).
   void GetDatabaseParameters();
-  // The rows of a query, read in the internal transaction, committed after.
-  std::vector<TFbRow> SelectInternal(const std::string& query);
+  // The rows of a query, read in a read-only transaction of their own,
+  // committed after: the internal transaction may be busy with work.
+  std::vector<TFbRow> SelectReadOnly(const std::string& query);
   isc_db_handle* DatabaseHandle() { return &FDatabaseHandle; }
   ISC_STATUS* StatusVector() { return FStatusVector; }
 
@@ -87,6 +88,7 @@ class TFbConnection {
   void ProcessConnectionError(EDataAccessError& error, bool& fail);
   void ResetFacts();
   void AddParam(const std::string& line);
+  std::vector<TFbRow> SelectIn(TFbTransaction& transaction, const std::string& query);
 
   std::string FDatabase, FServer, FPort, FUsername, FPassword, FRole, FClientLibrary;
   std::string FProtocol = "TCP";

@@ -323,19 +323,6 @@ std::vector<std::string> RegularFileNames(const std::string& folder) {
   return names;
 }
 
-TAppendFile::~TAppendFile() { Close(); }
-
-TAppendFile::TAppendFile(TAppendFile&& other) noexcept : FFile(other.FFile) { other.FFile = NoHandle; }
-
-TAppendFile& TAppendFile::operator=(TAppendFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    FFile = other.FFile;
-    other.FFile = NoHandle;
-  }
-  return *this;
-}
-
 TFileResult TAppendFile::CreateNew(const std::string& path, const TFileOwnership& ownership) {
   Close();
   UniqueFd file = CreateExclusive(path, 0600);

@@ -163,25 +163,4 @@ std::optional<std::uint32_t> ChildProcess::Wait() {
   return std::nullopt;
 }
 
-namespace {
-
-std::FILE* KeptCopy(int descriptor, std::FILE* stream) {
-  const int copy = ::dup(descriptor);
-  if (copy < 0) return stream;
-  std::FILE* kept = ::fdopen(copy, "w");
-  return kept != nullptr ? kept : stream;
-}
-
-}  // namespace
-
-std::FILE* KeptStandardOutput() {
-  static std::FILE* const kept = KeptCopy(1, stdout);
-  return kept;
-}
-
-std::FILE* KeptStandardError() {
-  static std::FILE* const kept = KeptCopy(2, stderr);
-  return kept;
-}
-
 }  // namespace platform

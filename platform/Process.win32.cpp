@@ -188,25 +188,4 @@ std::optional<std::uint32_t> ChildProcess::Wait() {
   return static_cast<std::uint32_t>(code);
 }
 
-namespace {
-
-std::FILE* KeptCopy(int descriptor, std::FILE* stream) {
-  const int copy = ::_dup(descriptor);
-  if (copy < 0) return stream;
-  std::FILE* kept = ::_fdopen(copy, "w");
-  return kept != nullptr ? kept : stream;
-}
-
-}  // namespace
-
-std::FILE* KeptStandardOutput() {
-  static std::FILE* const kept = KeptCopy(1, stdout);
-  return kept;
-}
-
-std::FILE* KeptStandardError() {
-  static std::FILE* const kept = KeptCopy(2, stderr);
-  return kept;
-}
-
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "db/DbConnection.h"
+#include "repair/ChangeReport.h"
 #include "db/DbSQL.h"
 #include "repair/RepairStatements.h"
 #include "repair/RepairTexts.h"
@@ -30,10 +31,16 @@ void TDataRepairStage::Run(const TInstallPaths& paths) {
   FConnection.SetUsername(texts::DatabaseUser);
   FConnection.SetPassword(texts::DatabasePassword);
   FConnection.Open();
-  for (TDbSQL* statement : FStatements.Steps) {
-    if (statement == FStatements.Steps[3]) LogAllowancesThatKeepTheirKey();
-    RunStep(*statement);
-  }
+  TChangeReport report(FHost, FConnection);
+  report.BeforeDepartmentIds();
+  RunStep(*FStatements.Steps[0]);
+  RunStep(*FStatements.Steps[1]);
+  report.AfterDepartmentIds();
+  RunStep(*FStatements.Steps[2]);
+  LogAllowancesThatKeepTheirKey();
+  report.BeforeDuplicateKeys();
+  RunStep(*FStatements.Steps[3]);
+  report.AfterDuplicateKeys();
   FConnection.Close();
 }
 

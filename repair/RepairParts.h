@@ -1,6 +1,6 @@
 // The repair's parts wired as the window wires its own: the connection, the
 // four statement components, the data repair stage, the script engine with
-// its progress and error lines, the rebuild stage. For a run without a
+// its progress and error lines, the rebuild stage, the row counter. For a run without a
 // window: the command line and the test harness.
 #pragma once
 
@@ -12,6 +12,7 @@
 #include "repair/DataRepairStage.h"
 #include "repair/RebuildStage.h"
 #include "repair/RepairHost.h"
+#include "repair/RowCounts.h"
 #include "tools/ScriptEngineComponent.h"
 
 class TRepairParts {
@@ -23,6 +24,7 @@ class TRepairParts {
 
   TDataRepairStage& DataStage() { return FDataStage; }
   TRebuildStage& RebuildStage() { return FRebuildStage; }
+  TRowCounter& RowCounter() { return FRowCounter; }
 
  private:
   void ProgressLine(const std::string& message);
@@ -35,5 +37,6 @@ class TRepairParts {
   TDataRepairStage FDataStage;
   TScriptEngineComponent FEngine;
   TRebuildStage FRebuildStage;
+  TClientRowCounter FRowCounter;
   std::string msg2;  // the leading characters of the last progress line shown
 };

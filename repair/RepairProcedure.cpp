@@ -24,8 +24,8 @@ platform::TFileOwnership LockOwnership(const TInstallPaths& paths) {
 }  // namespace
 
 TRepairProcedure::TRepairProcedure(TRepairHost& host, TRepairStage* dataRepair, TRepairStage* rebuild,
-                                   TSavedLog* savedLog)
-    : FHost(host), FDataRepair(dataRepair), FRebuild(rebuild), FSavedLog(savedLog) {}
+                                   TSavedLog* savedLog, TRowCounter* rowCounter)
+    : FHost(host), FDataRepair(dataRepair), FRebuild(rebuild), FSavedLog(savedLog), FRowCounter(rowCounter) {}
 
 TRepairProcedure::~TRepairProcedure() = default;
 
@@ -129,12 +129,21 @@ TRepairOutcome TRepairProcedure::Stop(const std::string& message) {
 // The error text of the step that failed, or nothing.
 std::optional<std::string> TRepairProcedure::RunGuardedSteps(const TInstallPaths& paths) {
   try {
+    const auto beforeGfix = CountRowsForInformation(paths, texts::BeforeGfix);
     RunGfixPasses(paths);
     EnterPhase(paths, TRepairPhase::DataRepair);
     if (FDataRepair != nullptr) FDataRepair->Run(paths);
     EnterPhase(paths, TRepairPhase::Rebuild);
+    const auto beforeBackup = CountRowsForInformation(paths, texts::BeforeBackup);
+    if (beforeGfix && beforeBackup)
+      for (const auto& removed : RowsLost(*beforeGfix, *beforeBackup))
+        FHost.AddLog(texts::RowsRemovedByGfix(removed.Table, removed.Before, removed.After));
     if (FRebuild != nullptr) FRebuild->Run(paths);
+    CheckNoRowsLost(paths, beforeBackup);
     return std::nullopt;
+  } catch (const ERowsLost& error) {
+    FFailureDetail = error.what();
+    return FFailureDetail;
   } catch (const std::exception& error) {
     return std::string(error.what());
   } catch (...) {
@@ -147,6 +156,31 @@ std::optional<std::string> TRepairProcedure::RunGuardedSteps(const TInstallPaths
 void TRepairProcedure::EnterPhase(const TInstallPaths& paths, TRepairPhase phase) {
   FMarker.Phase = phase;
   WriteRepairMarker(paths, FMarker);
+}
+
+// Counts that only inform: a database that cannot be counted here is said
+// so in the log, and the repair goes on without them.
+std::optional<TRowCounts> TRepairProcedure::CountRowsForInformation(const TInstallPaths& paths,
+                                                                     const std::string& when) {
+  if (FRowCounter == nullptr) return std::nullopt;
+  try {
+    return FRowCounter->Count(paths.Database);
+  } catch (const std::exception& error) {
+    FHost.AddLog(texts::RowsNotCounted(when, error.what()));
+    return std::nullopt;
+  }
+}
+
+// The restored database must be readable and hold every row of every table
+// the backup was made from; its errors reach the guard.
+void TRepairProcedure::CheckNoRowsLost(const TInstallPaths& paths, const std::optional<TRowCounts>& beforeBackup) {
+  if (FRowCounter == nullptr || !beforeBackup || FRebuild == nullptr) return;
+  const auto lost = RowsLost(*beforeBackup, FRowCounter->Count(paths.Database));
+  if (lost.empty()) return;
+  std::string text;
+  for (const auto& table : lost)
+    text += (text.empty() ? "" : "\r") + texts::RowsLostInRebuild(table.Table, table.Before, table.After);
+  throw ERowsLost(text);
 }
 
 void TRepairProcedure::RunGfixPasses(const TInstallPaths& paths) {
@@ -179,6 +213,7 @@ TRepairOutcome TRepairProcedure::Conclude(const TInstallPaths& paths, bool faile
   const std::string state = originalInPlace ? texts::DatabaseIsAsBefore(paths.SafetyCopy)
                                             : texts::OriginalIsInSafetyCopy(paths.SafetyCopy);
   FHost.AddLog(state);
-  FHost.ShowMessage(texts::RepairFailedBox(state) + (markerStays ? "\r" + *markerStays : "") + WhereTheLogIs());
+  const std::string detail = FFailureDetail.empty() ? "" : "\r" + FFailureDetail;
+  FHost.ShowMessage(texts::RepairFailedBox(state) + detail + (markerStays ? "\r" + *markerStays : "") + WhereTheLogIs());
   return originalInPlace ? TRepairOutcome::FailedAsBefore : TRepairOutcome::FailedOriginalInSafetyCopy;
 }

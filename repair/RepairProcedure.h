@@ -16,16 +16,22 @@
 #include "repair/RepairMarker.h"
 #include "repair/RepairOutcome.h"
 #include "repair/RepairStage.h"
+#include "repair/RowCounts.h"
 
 class TMarkerRefresher;
 class TSavedLog;
+class TRowCounter;
 
 class TRepairProcedure {
  public:
   // The stages may be null (skipped); they must outlive the procedure. A
   // saved log, when given, is started once the run holds the folder; the
   // host writes into it.
-  TRepairProcedure(TRepairHost& host, TRepairStage* dataRepair, TRepairStage* rebuild, TSavedLog* savedLog = nullptr);
+  // A row counter, when given, counts every table before the gfix passes,
+  // before the backup and after the restore: a table with fewer rows after
+  // the restore fails the repair.
+  TRepairProcedure(TRepairHost& host, TRepairStage* dataRepair, TRepairStage* rebuild, TSavedLog* savedLog = nullptr,
+                   TRowCounter* rowCounter = nullptr);
   ~TRepairProcedure();
 
   TRepairOutcome Run(const std::string& folderText);
@@ -40,6 +46,8 @@ class TRepairProcedure {
   std::optional<std::string> RunGuardedSteps(const TInstallPaths& paths);
   void EnterPhase(const TInstallPaths& paths, TRepairPhase phase);
   void RunGfixPasses(const TInstallPaths& paths);
+  std::optional<TRowCounts> CountRowsForInformation(const TInstallPaths& paths, const std::string& when);
+  void CheckNoRowsLost(const TInstallPaths& paths, const std::optional<TRowCounts>& beforeBackup);
   void RunTool(const std::string& commandLine);
   bool PutSafetyCopyBack(const TInstallPaths& paths);
   TRepairOutcome Conclude(const TInstallPaths& paths, bool failed, bool originalInPlace);
@@ -48,6 +56,8 @@ class TRepairProcedure {
   TRepairStage* FDataRepair;
   TRepairStage* FRebuild;
   TSavedLog* FSavedLog;
+  TRowCounter* FRowCounter;
+  std::string FFailureDetail;  // for the failure box, beside the database's state
   TRepairMarker FMarker;
   std::unique_ptr<TMarkerRefresher> FRefresher;
 };

@@ -62,6 +62,30 @@ TStatementLines CreateTempTablesBlock() {
   return lines;
 }
 
+const std::vector<TKeyedTable>& TablesWithDuplicateKeys() {
+  static const std::vector<TKeyedTable> tables = {
+      {"DMDTTT", {"NAM", "MA_HIEU"}},
+      {"DM", {"NAM", "STT_NH", "MA_HIEU"}},
+      {"BLUONG", {"NAM", "THANG", "MSNV"}},
+  };
+  return tables;
+}
+
+// The rows are read as they are stored, whatever the indexes say.
+std::string Unindexed(const std::string& column) { return "coalesce(" + column + ", " + column + ")"; }
+
+std::string RowsWithDuplicatedKeys(const TKeyedTable& table, const std::string& columns) {
+  std::string keys, notNull, join;
+  for (const auto& column : table.Key) {
+    keys += (keys.empty() ? "" : ", ") + column;
+    notNull += (notNull.empty() ? "" : " and ") + column + " is not null";
+    join += (join.empty() ? "" : " and ") + ("g." + column + " = " + Unindexed("b." + column));
+  }
+  return "select " + columns + " from " + table.Source + " b join (select " + keys + " from " + table.Source +
+         " where " + notNull + " group by " + keys + " having count(*) > 1 plan (" + table.Source + " natural)) g on " +
+         join;
+}
+
 namespace {
 
 // One section of statement 4. The rows whose key occurs more than once are
@@ -124,11 +148,6 @@ TStatementLines FamilyFunction(const TSection& section) {
       "  end",
   };
 }
-
-// A column compared through an expression, so that no index of the table can
-// drive the join: the rows are read as they are stored, whatever the indexes
-// say (and an index a damaged database still has may lie).
-std::string Unindexed(const std::string& column) { return "coalesce(" + column + ", " + column + ")"; }
 
 // The rows of every family that holds a duplicated key: its other keys first
 // (DUP 0: they are taken), then the duplicated ones in the order they are
@@ -279,11 +298,14 @@ TStatementLines SectionLines(const TSection& section) {
 }
 
 const std::vector<TSection>& Sections() {
-  static const std::vector<TSection> sections = {
-      {"DMDTTT", {"NAM", "MA_HIEU"}, "TAKEN_A", "CANDIDATE_A", "FAMILY_A", false},
-      {"DM", {"NAM", "STT_NH", "MA_HIEU"}, "TAKEN_B", "CANDIDATE_B", "FAMILY_B", false},
-      {"BLUONG", {"NAM", "THANG", "MSNV"}, "TAKEN_C", "CANDIDATE_C", "FAMILY_C", true},
-  };
+  static const std::vector<TSection> sections = [] {
+    const auto& tables = TablesWithDuplicateKeys();
+    return std::vector<TSection>{
+        {tables[0].Source, tables[0].Key, "TAKEN_A", "CANDIDATE_A", "FAMILY_A", false},
+        {tables[1].Source, tables[1].Key, "TAKEN_B", "CANDIDATE_B", "FAMILY_B", false},
+        {tables[2].Source, tables[2].Key, "TAKEN_C", "CANDIDATE_C", "FAMILY_C", true},
+    };
+  }();
   return sections;
 }
 
@@ -334,11 +356,7 @@ TStatementLines RemoveDuplicateKeysBlock() {
 // one value stays linear.
 std::string AllowancesOfSharedPayrollIdsQuery() {
   return "with SHARED as (select d.ID from\n"
-         "  (select distinct b.ID from BLUONG b\n"
-         "    join (select NAM, THANG, MSNV from BLUONG where NAM is not null and THANG is not null and MSNV is not null\n"
-         "      group by NAM, THANG, MSNV having count(*) > 1 plan (BLUONG natural)) g\n"
-         "    on g.NAM = " + Unindexed("b.NAM") + " and g.THANG = " + Unindexed("b.THANG") + " and g.MSNV = " +
-         Unindexed("b.MSNV") + ") d\n"
+         "  (" + RowsWithDuplicatedKeys(TablesWithDuplicateKeys()[2], "distinct b.ID") + ") d\n"
          "  join (select ID from BLUONG group by ID having count(*) > 1 plan (BLUONG natural)) s on s.ID = d.ID),\n"
          "ALLOWANCES as (select p.rdb$db_key as DBK, p.ID, p.IDLUONG, p.NAM, p.THANG, p.MSNV from PHUCAP p\n"
          "  join SHARED on SHARED.ID = " + Unindexed("p.IDLUONG") + ")\n"

@@ -16,3 +16,19 @@ TStatementLines RemoveDuplicateKeysBlock();   // Sql
 // allowance's year, month and key: ID, IDLUONG, NAM, THANG, MSNV. Read before
 // statement 4 runs.
 std::string AllowancesOfSharedPayrollIdsQuery();
+
+// The tables whose duplicated keys statement 4 renames, and their keys in
+// grouping order (the last one takes the X suffix).
+struct TKeyedTable {
+  std::string Source;
+  std::vector<std::string> Key;
+};
+const std::vector<TKeyedTable>& TablesWithDuplicateKeys();
+
+// An expression that compares a column without letting any index of its
+// table drive the join (the rows are read as stored; a damaged index lies).
+std::string Unindexed(const std::string& column);
+
+// A query of the given columns (of alias b) over the rows of the table whose
+// key occurs more than once, read as stored.
+std::string RowsWithDuplicatedKeys(const TKeyedTable& table, const std::string& columns);

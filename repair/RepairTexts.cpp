@@ -168,4 +168,44 @@ std::string SavedLogNotWritten(const std::string& path, const std::string& reaso
   return "Không ghi được nhật ký sửa dữ liệu vào file " + path + ": " + reason + ". Việc sửa vẫn tiếp tục.";
 }
 
+std::string RowsLostInRebuild(const std::string& table, std::int64_t before, std::int64_t after) {
+  return "Bảng " + table + " có " + std::to_string(before) + " dòng trước khi sao lưu nhưng chỉ còn " +
+         std::to_string(after) + " dòng sau khi phục hồi: việc phục hồi đã làm mất dữ liệu.";
+}
+
+std::string RowsRemovedByGfix(const std::string& table, std::int64_t before, std::int64_t after) {
+  return "gfix đã bỏ " + std::to_string(before - after) + " dòng hỏng của bảng " + table + " (trước khi sửa có " +
+         std::to_string(before) + " dòng, còn " + std::to_string(after) + " dòng).";
+}
+
+std::string RowsNotCounted(const std::string& when, const std::string& error) {
+  return "Không đếm được số dòng của các bảng " + when + ": " + error;
+}
+
+std::string DepartmentIdsGiven(const std::vector<std::string>& ids) {
+  std::string list;
+  for (const auto& id : ids) list += (list.empty() ? "" : ", ") + id;
+  return "Đã cấp ID cho " + std::to_string(ids.size()) + " dòng phòng ban (DMPB): " + list + ".";
+}
+
+std::string KeysRenamed(std::size_t count) { return "Đã đổi " + std::to_string(count) + " mã bị trùng:"; }
+
+std::string KeyRenamed(const std::string& table, const std::string& otherKeys, const std::string& before,
+                       const std::string& after) {
+  return "  " + table + " (" + otherKeys + "): '" + before + "' → '" + after + "'";
+}
+
+std::string AllowancesFollowed(std::size_t count) {
+  return "Có " + std::to_string(count) + " dòng phụ cấp (PHUCAP) đổi mã theo dòng lương của nó:";
+}
+
+std::string AllowanceFollowed(const std::string& id, const std::string& payrollId, const std::string& before,
+                              const std::string& after) {
+  return "  ID " + id + " (IDLUONG " + payrollId + "): '" + before + "' → '" + after + "'";
+}
+
+std::string ChangesNotRead(const std::string& error) {
+  return "Không đọc được những gì đã thay đổi: " + error;
+}
+
 }  // namespace texts

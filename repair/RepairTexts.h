@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/Files.h"
 
@@ -69,5 +70,22 @@ std::string AllowanceKeepsItsKey(const std::optional<std::string>& id, const std
 // not be made (a log line; the repair goes on).
 std::string SavedLogAt(const std::string& path);
 std::string SavedLogNotWritten(const std::string& path, const std::string& reason);
+
+// Rows counted through the rebuild.
+std::string RowsLostInRebuild(const std::string& table, std::int64_t before, std::int64_t after);
+std::string RowsRemovedByGfix(const std::string& table, std::int64_t before, std::int64_t after);
+std::string RowsNotCounted(const std::string& when, const std::string& error);
+inline const std::string BeforeGfix = "trước khi chạy gfix";
+inline const std::string BeforeBackup = "trước khi sao lưu";
+
+// What the data stage changed.
+std::string DepartmentIdsGiven(const std::vector<std::string>& ids);
+std::string KeysRenamed(std::size_t count);
+std::string KeyRenamed(const std::string& table, const std::string& otherKeys, const std::string& before,
+                       const std::string& after);
+std::string AllowancesFollowed(std::size_t count);
+std::string AllowanceFollowed(const std::string& id, const std::string& payrollId, const std::string& before,
+                              const std::string& after);
+std::string ChangesNotRead(const std::string& error);
 
 }  // namespace texts

@@ -12,6 +12,8 @@
 #include "platform/Files.h"
 #include "repair/RepairTexts.h"
 #include "repair/SavedLog.h"
+#include "repair/RowCounts.h"
+#include "support/Damage.h"
 #include "support/ProcedureRun.h"
 
 namespace {
@@ -118,6 +120,37 @@ TEST(RepairOutcome, EachEndingOfARunHasItsOwnStatus) {
   EXPECT_EQ(TRun().Repair(install.Root()), TRepairOutcome::Refused);  // no database
 }
 
+TEST(RowCounts, WhatGfixsMendRemovedIsLoggedWithTheCounts) {
+  InstallFolder install;
+  const TInstallPaths paths = install.Paths();
+  DamageARecordOf(paths.Database, "T");
+  TClientRowCounter counter(PROGRAM_FOLDER "/");
+  TRecordingHost host;
+  TScriptedStage data, rebuild;
+  EXPECT_EQ(TRepairProcedure(host, &data, &rebuild, nullptr, &counter).Run(install.Root()), TRepairOutcome::Done);
+  EXPECT_NE(std::find(host.Log.begin(), host.Log.end(), texts::RowsRemovedByGfix("T", 2, 1)), host.Log.end())
+      << ::testing::PrintToString(host.Log);
+}
+
+TEST(RowCounts, EveryUserTableIsCountedAndALossNamesTableAndCounts) {
+  InstallFolder install;
+  const TInstallPaths paths = install.Paths();
+  RunIsqlOn(paths.Database, "create table \"Bảng lạ\" (X integer);\ninsert into \"Bảng lạ\" values (1);\n"
+                            "create view V as select * from T;\n"
+                            "create global temporary table G (X integer);\ncommit;\n");
+  const TRowCounts counts = TClientRowCounter(PROGRAM_FOLDER "/").Count(paths.Database);
+  EXPECT_EQ(counts, (TRowCounts{{"Bảng lạ", 1}, {"T", 2}}));
+  TRowCounts fewer = counts;
+  fewer.erase("Bảng lạ");
+  fewer["T"] = 1;
+  const auto lost = RowsLost(counts, fewer);
+  ASSERT_EQ(lost.size(), 2u);
+  EXPECT_EQ(lost[0].Table, "Bảng lạ");
+  EXPECT_EQ(lost[0].After, 0);
+  EXPECT_EQ(lost[1].Before, 2);
+  EXPECT_EQ(lost[1].After, 1);
+}
+
 // The program itself, with no display and no window system.
 struct TCommandRun {
   int Status = -1;
@@ -164,6 +197,25 @@ TEST(CommandLine, RepairsAFolderWithoutADisplayAndSaysHowItEnded) {
   const TCommandRun missing = RunProgram("--repair '" + scratch.Path() + "'", scratch);
   EXPECT_EQ(missing.Status, 3);
   EXPECT_FALSE(missing.Err.empty());
+}
+
+// A backup that silently leaves one table's rows behind (here a gbak that
+// empties T first): the restore goes well, the counts do not.
+TEST(CommandLine, ARebuildThatLosesRowsFailsAndPutsTheOriginalBack) {
+  InstallFolder install;
+  const TInstallPaths paths = install.Paths();
+  MakeExecutableScript(install.Root() + "/fb/bin/gbak",
+                       "case \"$1\" in -b*) isql-fb -q -user SYSDBA '" + paths.Database +
+                           "' <<'SQL' >/dev/null\ndelete from T;\ncommit;\nSQL\n;; esac\nexec " + GbakPath + " \"$@\"\n");
+  const std::string rows = RunIsqlOn(paths.Database, "select 'rows=' || count(*) from T;\n");
+  ASSERT_NE(rows.find("rows=2"), std::string::npos) << rows;
+  TTestFolder scratch("cli");
+  const TCommandRun run = RunProgram("--repair '" + install.Root() + "'", scratch);
+  EXPECT_EQ(run.Status, 1) << run.Out << run.Err;
+  const std::string lost = texts::RowsLostInRebuild("T", 2, 0);
+  EXPECT_NE(run.Out.find(lost), std::string::npos) << run.Out;
+  EXPECT_NE(run.Err.find(lost), std::string::npos) << run.Err;
+  EXPECT_EQ(RunIsqlOn(paths.Database, "select 'rows=' || count(*) from T;\n"), rows);
 }
 
 TEST(CommandLine, HelpVersionAndCheckNeedNoDisplay) {

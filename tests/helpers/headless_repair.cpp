@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
   TRepairParts parts(host, programFolder);
   TPhase dataPhase(parts.DataStage(), host.Gaps, "statement 1");
   TPhase rebuildPhase(parts.RebuildStage(), host.Gaps, "gbak and restore");
-  TRepairProcedure(host, &dataPhase, &rebuildPhase, &host.SavedLog).Run(argv[1]);
+  TRepairProcedure(host, &dataPhase, &rebuildPhase, &host.SavedLog, &parts.RowCounter()).Run(argv[1]);
   host.Gaps.Phase("end");
   if (gaps) host.Gaps.Print();
   std::fprintf(ReportStream(), "END\n");

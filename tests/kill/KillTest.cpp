@@ -88,11 +88,18 @@ int CountLines(const TView& view, const std::string& prefix) {
 }
 
 // The trigger, then a further delay.
+// The clock starts anew for every run the trigger watches (a point tried
+// again on a fresh install must not fire at once).
 TTrigger After(TTrigger trigger, int milliseconds) {
-  auto since = std::make_shared<std::optional<Clock::time_point>>();
+  struct TStart {
+    decltype(TView::GroupId) Group{};
+    std::optional<Clock::time_point> Since;
+  };
+  auto start = std::make_shared<TStart>();
   return [=](const TView& view) {
-    if (!*since && trigger(view)) *since = Clock::now();
-    return *since && Clock::now() - **since >= std::chrono::milliseconds(milliseconds);
+    if (start->Group != view.GroupId) *start = TStart{view.GroupId, std::nullopt};
+    if (!start->Since && trigger(view)) start->Since = Clock::now();
+    return start->Since && Clock::now() - *start->Since >= std::chrono::milliseconds(milliseconds);
   };
 }
 

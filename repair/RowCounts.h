@@ -1,0 +1,46 @@
+// The rows of every user table, counted through the client library: before
+// the gfix passes, after the data stage and after the restore, so that a
+// rebuild that loses rows cannot end in "done" and the operator learns what
+// gfix's mend removed.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/Exception.h"
+
+using TRowCounts = std::map<std::string, std::int64_t>;  // table name -> rows
+
+class TRowCounter {
+ public:
+  virtual ~TRowCounter() = default;
+  // Raises the connection's error when the database cannot be read.
+  virtual TRowCounts Count(const std::string& database) = 0;
+};
+
+// Counts through a connection of its own, with the client library of the
+// program folder (ending with the separator).
+class TClientRowCounter : public TRowCounter {
+ public:
+  explicit TClientRowCounter(std::string programFolder) : FProgramFolder(std::move(programFolder)) {}
+  TRowCounts Count(const std::string& database) override;
+
+ private:
+  std::string FProgramFolder;
+};
+
+// A table with fewer rows after the rebuild than before it.
+struct TRowLoss {
+  std::string Table;
+  std::int64_t Before, After;
+};
+
+std::vector<TRowLoss> RowsLost(const TRowCounts& before, const TRowCounts& after);
+
+// The rebuild lost rows: the repair fails, the safety copy goes back.
+class ERowsLost : public Exception {
+ public:
+  using Exception::Exception;
+};
