@@ -21,6 +21,15 @@ platform::TFileOwnership LockOwnership(const TInstallPaths& paths) {
   return platform::OwnershipOf(paths.Database).value_or(platform::TFileOwnership{0, 0, 0600});
 }
 
+// The folder the operator named, or its DATA folder, may be what is missing
+// (the paths end with a separator, so a link to a folder counts as one).
+std::string NothingToRepair(const TInstallPaths& paths) {
+  using platform::TFileKind;
+  if (platform::KindOfFile(paths.Root) != TFileKind::Directory) return texts::FolderMissing(paths.Root);
+  if (platform::KindOfFile(paths.DataFolder) != TFileKind::Directory) return texts::FolderMissing(paths.DataFolder);
+  return texts::DatabaseMissing(paths.Database);
+}
+
 }  // namespace
 
 TRepairProcedure::TRepairProcedure(TRepairHost& host, TRepairStage* dataRepair, TRepairStage* rebuild,
@@ -32,7 +41,7 @@ TRepairProcedure::~TRepairProcedure() = default;
 // Nothing is created in a folder without a database or a marker.
 TRepairOutcome TRepairProcedure::Run(const std::string& folderText) {
   const TInstallPaths paths = TInstallPaths::FromFolderText(folderText);
-  if (Missing(paths.Database) && Missing(paths.RepairMarker)) return Refuse(texts::DatabaseMissing(paths.Database));
+  if (Missing(paths.Database) && Missing(paths.RepairMarker)) return Refuse(NothingToRepair(paths));
   platform::TFileLock lock(paths.RunLock, LockOwnership(paths));
   switch (lock.State()) {
     case platform::TFileLock::TState::Taken: {

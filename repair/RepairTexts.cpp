@@ -208,4 +208,8 @@ std::string ChangesNotRead(const std::string& error) {
   return "Không đọc được những gì đã thay đổi: " + error;
 }
 
+std::string FolderMissing(const std::string& folder) {
+  return "Thư mục " + folder + " không có. Hãy kiểm tra lại đường dẫn đến thư mục cài đặt VYR rồi bấm Chấp nhận.";
+}
+
 }  // namespace texts

@@ -88,4 +88,7 @@ std::string AllowanceFollowed(const std::string& id, const std::string& payrollI
                               const std::string& after);
 std::string ChangesNotRead(const std::string& error);
 
+// A folder the operator named, or its DATA folder, does not exist.
+std::string FolderMissing(const std::string& folder);
+
 }  // namespace texts

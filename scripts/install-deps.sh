@@ -15,9 +15,9 @@ if [ "${1:-}" = windows ]; then
 else
   packages=(
     build-essential cmake ninja-build pkg-config
-    file
+    file lintian
     qt6-base-dev libgl-dev fonts-wine
-    xvfb x11vnc
+    xvfb x11vnc openbox
     libgtest-dev
     firebird3.0-server-core firebird3.0-utils libfbclient2 firebird-dev
   )

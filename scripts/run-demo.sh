@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # Opens the repair window on the demo install folder. With a display, on it.
-# Without one, on a virtual X display (Xvfb) served by VNC on the loopback
-# address only (x11vnc -localhost): reach it through an SSH tunnel.
+# Without one, on a virtual X display (Xvfb) with a small window manager
+# (openbox: a title bar with its close box, the keyboard focus on the new
+# window), served by VNC on the loopback address only (x11vnc -localhost):
+# reach it through an SSH tunnel. The program and the display run in
+# sessions of their own, so Ctrl+C here reaches neither a repair's gfix or
+# gbak nor the display: it asks the window to close, which waits for a
+# running repair to end.
 #   run-demo.sh BUILD_DIR DEMO_FOLDER
 set -euo pipefail
 
@@ -19,10 +24,31 @@ banner() {
   echo
 }
 
+program_pid=
+# Ctrl+C: the window closes as its close box closes it, after a running repair.
+ask_to_close() {
+  if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then
+    echo
+    echo "Closing the window; a repair in progress ends first (its done or failure box still needs OK)..."
+    kill -TERM "$program_pid" 2>/dev/null || true
+  fi
+}
+
+run_program() {
+  trap ask_to_close INT TERM
+  setsid "$@" &
+  program_pid=$!
+  while kill -0 "$program_pid" 2>/dev/null; do
+    wait "$program_pid" || true
+  done
+  trap - INT TERM
+}
+
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
   banner
   echo "Close the window (or Ctrl+C here) to end the demo."
-  exec "$program"
+  run_program "$program"
+  exit 0
 fi
 
 if (exec 3<>/dev/tcp/127.0.0.1/$vnc_port) 2>/dev/null; then
@@ -45,17 +71,23 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp > /dev/null 2>&1 &
+setsid Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp > /dev/null 2>&1 &
 pids+=($!)
 until [ -S "/tmp/.X11-unix/X$display_number" ]; do
   kill -0 "${pids[0]}" 2>/dev/null || { echo "Xvfb did not start." >&2; exit 1; }
   sleep 0.1
 done
 
-x11vnc -display "$display" -localhost -rfbport "$vnc_port" -forever -shared -nopw -quiet > /dev/null 2>&1 &
+if command -v openbox > /dev/null; then
+  DISPLAY="$display" setsid openbox > /dev/null 2>&1 &
+  pids+=($!)
+fi
+
+setsid x11vnc -display "$display" -localhost -rfbport "$vnc_port" -forever -shared -nopw -quiet > /dev/null 2>&1 &
 pids+=($!)
+vnc_pid=${pids[-1]}
 until (exec 3<>/dev/tcp/127.0.0.1/$vnc_port) 2>/dev/null; do
-  kill -0 "${pids[1]}" 2>/dev/null || { echo "x11vnc did not start." >&2; exit 1; }
+  kill -0 "$vnc_pid" 2>/dev/null || { echo "x11vnc did not start." >&2; exit 1; }
   sleep 0.1
 done
 
@@ -64,4 +96,4 @@ echo "No display here: the window is served by VNC on 127.0.0.1:$vnc_port only, 
 echo "From your own computer:  ssh -L $vnc_port:127.0.0.1:$vnc_port $(id -un)@$(hostname)"
 echo "then connect a VNC viewer to localhost:$vnc_port."
 echo "Ctrl+C here, Hủy bỏ or the close box ends the demo."
-DISPLAY="$display" QT_QPA_PLATFORM=xcb "$program"
+run_program env DISPLAY="$display" QT_QPA_PLATFORM=xcb "$program"

@@ -66,6 +66,7 @@ TEST(RepairProcedure, MissingToolsLogNothingAndTheProcedureGoesOn) {
 
 TEST(RepairProcedure, MissingDatabaseShowsABoxMovesFocusAndTouchesNothing) {
   TTestFolder folder("VYR10");
+  MakeFolders(folder / "DATA");
   TRun run;
   run.Repair(folder.Path());
   EXPECT_EQ(run.host.Messages, Lines{"File: " + folder.Path() + "DATA/VYR.FDB không có"});
@@ -73,6 +74,15 @@ TEST(RepairProcedure, MissingDatabaseShowsABoxMovesFocusAndTouchesNothing) {
   EXPECT_TRUE(run.host.Log.empty());
   EXPECT_EQ(run.dataRepair.Runs, 0);
   EXPECT_FALSE(platform::FileExists(folder / "DATA/VYR_LUU.FDB"));
+}
+
+TEST(RepairProcedure, AMissingFolderOrDataFolderIsNamedAsAFolder) {
+  TTestFolder folder("VYR10");
+  TRun run;
+  EXPECT_EQ(run.Repair(folder / "KHONG_CO"), TRepairOutcome::Refused);
+  EXPECT_EQ(run.Repair(folder.Path()), TRepairOutcome::Refused);
+  EXPECT_EQ(run.host.Messages, (Lines{texts::FolderMissing(folder / "KHONG_CO/"), texts::FolderMissing(folder / "DATA/")}));
+  EXPECT_EQ(run.dataRepair.Runs, 0);
 }
 
 TEST(RepairProcedure, AnOldSafetyCopyIsReplacedByTheCurrentDatabase) {

@@ -18,6 +18,7 @@
 #include "db/DbConnection.h"
 #include "platform/Locale.h"
 #include "platform/Files.h"
+#include "repair/RepairTexts.h"
 #include "support/FirebirdTools.h"
 #include "support/TestFolder.h"
 #include "support/VyrFixture.h"
@@ -138,7 +139,7 @@ class RepairFormTest : public QObject {
     TMessageBoxes boxes;
     QTest::keyClick(&form, Qt::Key_C, Qt::AltModifier);
     QTRY_COMPARE(boxes.texts.size(), 1);
-    QCOMPARE(boxes.texts[0], QString::fromUtf8("File: /no/such/VYR10/DATA/VYR.FDB không có"));
+    QCOMPARE(boxes.texts[0], QString::fromStdString(texts::FolderMissing("/no/such/VYR10/")));
     QVERIFY(form.mLog->toPlainText().isEmpty());
     QCOMPARE(form.focusWidget(), static_cast<QWidget*>(form.txtPath));
   }
