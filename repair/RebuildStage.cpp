@@ -40,7 +40,14 @@ void TRebuildStage::Run(const TInstallPaths& paths) {
 // The database is deleted only after gbak has ended well and left a backup.
 void TRebuildStage::Backup(const TInstallPaths& paths) {
   FHost.ProcessEvents();
-  const std::uint32_t exitCode = RunLoggedTool(FHost, GbakBackupCommand(paths));
+  const TToolBound bound = BoundFor("gbak -b", paths, ToolLimits);
+  std::uint32_t exitCode;
+  try {
+    exitCode = RunLoggedTool(FHost, GbakBackupCommand(paths), &bound);
+  } catch (const EToolStopped&) {
+    platform::DeleteFile(paths.Backup);  // a partial backup, perhaps a huge one
+    throw;
+  }
   FHost.ProcessEvents();
   if (exitCode != 0) {
     if (platform::FileSize(paths.Backup) == 0u) platform::DeleteFile(paths.Backup);  // the empty file made for gbak

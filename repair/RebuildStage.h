@@ -6,6 +6,7 @@
 
 #include "repair/RepairHost.h"
 #include "repair/RepairStage.h"
+#include "repair/ToolWatch.h"
 
 class TScriptEngineComponent;
 
@@ -21,6 +22,8 @@ class TRebuildStage : public TRepairStage {
   // database: a script error, no file, or the engine's online check. The
   // restored database is on stable storage when it returns.
   void Run(const TInstallPaths& paths) override;
+
+  TToolLimits ToolLimits;  // the bound on gbak's backup
 
  private:
   void Backup(const TInstallPaths& paths);

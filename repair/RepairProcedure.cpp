@@ -193,13 +193,13 @@ void TRepairProcedure::CheckNoRowsLost(const TInstallPaths& paths, const std::op
 }
 
 void TRepairProcedure::RunGfixPasses(const TInstallPaths& paths) {
-  RunTool(GfixValidateCommand(paths));
-  RunTool(GfixMendCommand(paths));
+  RunTool(GfixValidateCommand(paths), BoundFor("gfix -v", paths, ToolLimits));
+  RunTool(GfixMendCommand(paths), BoundFor("gfix -mend", paths, ToolLimits));
 }
 
-void TRepairProcedure::RunTool(const std::string& commandLine) {
+void TRepairProcedure::RunTool(const std::string& commandLine, const TToolBound& bound) {
   FHost.ProcessEvents();
-  RunLoggedTool(FHost, commandLine);
+  RunLoggedTool(FHost, commandLine, &bound);
 }
 
 bool TRepairProcedure::PutSafetyCopyBack(const TInstallPaths& paths) {

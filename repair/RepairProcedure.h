@@ -17,6 +17,7 @@
 #include "repair/RepairOutcome.h"
 #include "repair/RepairStage.h"
 #include "repair/RowCounts.h"
+#include "repair/ToolWatch.h"
 
 class TMarkerRefresher;
 class TSavedLog;
@@ -36,6 +37,8 @@ class TRepairProcedure {
 
   TRepairOutcome Run(const std::string& folderText);
 
+  TToolLimits ToolLimits;  // the bound on the gfix passes
+
  private:
   TRepairOutcome RunLocked(const TInstallPaths& paths);
   void StartSavedLog(const TInstallPaths& paths);
@@ -48,7 +51,7 @@ class TRepairProcedure {
   void RunGfixPasses(const TInstallPaths& paths);
   std::optional<TRowCounts> CountRowsForInformation(const TInstallPaths& paths, const std::string& when);
   void CheckNoRowsLost(const TInstallPaths& paths, const std::optional<TRowCounts>& beforeBackup);
-  void RunTool(const std::string& commandLine);
+  void RunTool(const std::string& commandLine, const TToolBound& bound);
   bool PutSafetyCopyBack(const TInstallPaths& paths);
   TRepairOutcome Conclude(const TInstallPaths& paths, bool failed, bool originalInPlace);
 

@@ -212,4 +212,19 @@ std::string FolderMissing(const std::string& folder) {
   return "Thư mục " + folder + " không có. Hãy kiểm tra lại đường dẫn đến thư mục cài đặt VYR rồi bấm Chấp nhận.";
 }
 
+namespace {
+std::string Megabytes(std::uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB"; }
+}  // namespace
+
+std::string ToolTookTooLong(const std::string& tool, std::uint64_t seconds, std::uint64_t databaseBytes) {
+  return "Đã dừng " + tool + ": chạy quá " + std::to_string(seconds) + " giây mà chưa xong (giới hạn cho cơ sở dữ liệu " +
+         Megabytes(databaseBytes) + "); cơ sở dữ liệu có thể bị hỏng nặng.";
+}
+
+std::string ToolGrewAFile(const std::string& tool, const std::string& file, std::uint64_t bytes,
+                          std::uint64_t databaseBytes) {
+  return "Đã dừng " + tool + ": file " + file + " đã lớn tới " + Megabytes(bytes) +
+         ", quá xa so với cơ sở dữ liệu (" + Megabytes(databaseBytes) + "); cơ sở dữ liệu có thể bị hỏng nặng.";
+}
+
 }  // namespace texts

@@ -91,4 +91,9 @@ std::string ChangesNotRead(const std::string& error);
 // A folder the operator named, or its DATA folder, does not exist.
 std::string FolderMissing(const std::string& folder);
 
+// A tool stopped for being past its bound.
+std::string ToolTookTooLong(const std::string& tool, std::uint64_t seconds, std::uint64_t databaseBytes);
+std::string ToolGrewAFile(const std::string& tool, const std::string& file, std::uint64_t bytes,
+                          std::uint64_t databaseBytes);
+
 }  // namespace texts

@@ -25,8 +25,29 @@ std::string GbakBackupCommand(const TInstallPaths& paths) {
          QuoteArgument(paths.Backup);
 }
 
-std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine) {
-  return RunConsoleTool(
-      commandLine, [&host](const std::string& line) { host.AddLog(line); }, false, nullptr, "",
-      [&host] { host.ProcessEvents(); });
+std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, const TToolBound* bound) {
+  if (bound == nullptr)
+    return RunConsoleTool(
+        commandLine, [&host](const std::string& line) { host.AddLog(line); }, false, nullptr, "",
+        [&host] { host.ProcessEvents(); });
+  TToolWatch watch(*bound);
+  bool stop = false;
+  std::string reason;
+  const auto look = [&] {
+    if (reason.empty()) reason = watch.Check();
+    stop = !reason.empty();
+  };
+  const std::uint32_t exitCode = RunConsoleTool(
+      commandLine,
+      [&](const std::string& line) {
+        host.AddLog(line);
+        look();
+      },
+      false, &stop, "",
+      [&] {
+        look();
+        host.ProcessEvents();
+      });
+  if (!reason.empty()) throw EToolStopped(reason);
+  return exitCode;
 }

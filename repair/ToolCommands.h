@@ -8,11 +8,13 @@
 
 #include "repair/InstallPaths.h"
 #include "repair/RepairHost.h"
+#include "repair/ToolWatch.h"
 
 std::string GfixValidateCommand(const TInstallPaths& paths);
 std::string GfixMendCommand(const TInstallPaths& paths);
 std::string GbakBackupCommand(const TInstallPaths& paths);
 
 // Runs a tool with its output going line by line to the host's log and the
-// host's events processed while it runs silently. The tool's exit code.
-std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine);
+// host's events processed while it runs silently. The tool's exit code. With
+// a bound, a tool past it is ended and EToolStopped raised with the reason.
+std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, const TToolBound* bound = nullptr);

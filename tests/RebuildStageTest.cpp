@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
 
 #include <filesystem>
 #include <sys/stat.h>
@@ -124,6 +127,74 @@ TEST(RebuildStage, AGbakThatDoesNotEndWellNeverCostsTheDatabase) {
     for (const auto& line : run.host.Log) explained = explained || line.rfind("gbak không ", 0) == 0;
     EXPECT_TRUE(explained) << name;
   }
+}
+
+// Tight bounds, so that a tool that never ends is stopped within a second
+// or two here (the real rule gives minutes in proportion to the database).
+TToolLimits TightLimits() {
+  TToolLimits limits;
+  limits.BaseSeconds = 1;
+  limits.SecondsPerMegabyte = 0;
+  limits.GrowthFactor = 1;
+  limits.GrowthAllowanceBytes = 4u << 20;
+  return limits;
+}
+
+// A tool that neither ends nor listens to SIGTERM, and records its pid.
+void HangingTool(const std::string& path, const std::string& pidFile) {
+  if (fs::exists(fs::symlink_status(path))) fs::remove(path);
+  MakeExecutableScript(path, "echo $$ > '" + pidFile + "'\ntrap '' TERM\nwhile :; do sleep 1; done\n");
+}
+
+bool ProcessAlive(const std::string& pidFile) {
+  const auto text = platform::ReadWholeFile(pidFile);
+  return text && ::kill(std::stoi(*text), 0) == 0;
+}
+
+TEST(BoundedTools, AGfixThatNeverEndsIsStoppedAndTheRepairFailsWithTheDatabaseAsBefore) {
+  TRebuildRun run;
+  TTestFolder pids("pids");
+  HangingTool(run.folder / "fb/bin/gfix", pids / "gfix.pid");
+  TRepairProcedure procedure(run.host, nullptr, &run.stage);
+  procedure.ToolLimits = TightLimits();
+  EXPECT_EQ(procedure.Run(run.folder.Path()), TRepairOutcome::FailedAsBefore);
+  ASSERT_FALSE(run.host.Log.empty());
+  EXPECT_EQ(run.host.Log[0], texts::ToolTookTooLong("gfix -v", 1, platform::FileSize(run.paths.SafetyCopy).value()));
+  EXPECT_EQ(run.host.Messages, Lines{texts::RepairFailedBox(texts::DatabaseIsAsBefore(run.paths.SafetyCopy))});
+  EXPECT_FALSE(ProcessAlive(pids / "gfix.pid"));
+  EXPECT_TRUE(platform::SameContents(run.paths.Database, run.paths.SafetyCopy));
+}
+
+// A gfix that writes far past the end of the database, as a mend of a
+// garbled index root page did: stopped long before the disk fills, and the
+// grown file is not kept as the database.
+TEST(BoundedTools, AToolThatGrowsTheDatabaseFarPastItsSizeIsStopped) {
+  TRebuildRun run;
+  fs::remove(run.folder / "fb/bin/gfix");
+  MakeExecutableScript(run.folder / "fb/bin/gfix",
+                       "for db; do :; done\nwhile :; do head -c 1048576 /dev/zero >> \"$db\"; sleep 0.01; done\n");
+  TRepairProcedure procedure(run.host, nullptr, &run.stage);
+  procedure.ToolLimits = TightLimits();
+  procedure.ToolLimits.BaseSeconds = 600;
+  EXPECT_EQ(procedure.Run(run.folder.Path()), TRepairOutcome::FailedAsBefore);
+  ASSERT_FALSE(run.host.Log.empty());
+  EXPECT_EQ(run.host.Log[0].rfind("Đã dừng gfix -v: file " + run.paths.Database + " đã lớn tới ", 0), 0u) << run.host.Log[0];
+  EXPECT_TRUE(platform::SameContents(run.paths.Database, run.paths.SafetyCopy));
+}
+
+TEST(BoundedTools, ABackupThatNeverEndsIsStoppedAndLeavesNoBackup) {
+  TRebuildRun run(false);
+  TTestFolder pids("pids");
+  HangingTool(run.folder / "fb/bin/gbak", pids / "gbak.pid");
+  run.stage.ToolLimits = TightLimits();
+  run.Repair();
+  EXPECT_NE(std::find(run.host.Log.begin(), run.host.Log.end(),
+                      texts::ToolTookTooLong("gbak -b", 1, platform::FileSize(run.paths.SafetyCopy).value())),
+            run.host.Log.end());
+  EXPECT_EQ(run.host.Messages, Lines{texts::RepairFailedBox(texts::DatabaseIsAsBefore(run.paths.SafetyCopy))});
+  EXPECT_FALSE(ProcessAlive(pids / "gbak.pid"));
+  EXPECT_FALSE(platform::FileExists(run.paths.Backup));
+  EXPECT_TRUE(platform::SameContents(run.paths.Database, run.paths.SafetyCopy));
 }
 
 }  // namespace

@@ -1,0 +1,27 @@
+#include "repair/ToolWatch.h"
+
+#include "platform/Clock.h"
+#include "platform/Files.h"
+#include "repair/RepairTexts.h"
+
+TToolBound BoundFor(const std::string& tool, const TInstallPaths& paths, const TToolLimits& limits) {
+  TToolBound bound;
+  bound.Tool = tool;
+  bound.DatabaseBytes = platform::FileSize(paths.Database).value_or(0);
+  bound.Seconds = limits.BaseSeconds + limits.SecondsPerMegabyte * (bound.DatabaseBytes >> 20);
+  bound.LargestFileBytes = limits.GrowthFactor * bound.DatabaseBytes + limits.GrowthAllowanceBytes;
+  bound.WatchedFiles = {paths.Database, paths.Backup};
+  return bound;
+}
+
+TToolWatch::TToolWatch(TToolBound bound) : FBound(std::move(bound)), FStarted(platform::SteadyMilliseconds()) {}
+
+std::string TToolWatch::Check() {
+  const std::uint64_t seconds = (platform::SteadyMilliseconds() - FStarted) / 1000;
+  if (seconds >= FBound.Seconds) return texts::ToolTookTooLong(FBound.Tool, FBound.Seconds, FBound.DatabaseBytes);
+  for (const auto& file : FBound.WatchedFiles) {
+    const std::uint64_t size = platform::FileSize(file).value_or(0);
+    if (size > FBound.LargestFileBytes) return texts::ToolGrewAFile(FBound.Tool, file, size, FBound.DatabaseBytes);
+  }
+  return "";
+}

@@ -1,0 +1,51 @@
+// A bound on a Firebird tool's run, so that a damaged database can never
+// hang the repair or fill the disk: the tool may take time in proportion to
+// the database, and the files it writes may not grow far past the
+// database's size. A tool past its bound is ended and the repair fails
+// through the guard, with a line that says which tool was stopped and why.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Exception.h"
+#include "repair/InstallPaths.h"
+
+// The rule: BaseSeconds plus SecondsPerMegabyte for every megabyte of the
+// database; the database and the backup at most GrowthFactor times the
+// database's size plus GrowthAllowanceBytes. Generous: gfix and gbak read a
+// sound database at tens of megabytes a second.
+struct TToolLimits {
+  std::uint64_t BaseSeconds = 300;
+  std::uint64_t SecondsPerMegabyte = 2;
+  std::uint64_t GrowthFactor = 4;
+  std::uint64_t GrowthAllowanceBytes = 512ull << 20;
+};
+
+struct TToolBound {
+  std::string Tool;  // as the log names it: "gfix -v", "gbak -b"
+  std::uint64_t DatabaseBytes = 0;
+  std::uint64_t Seconds = 0;
+  std::uint64_t LargestFileBytes = 0;
+  std::vector<std::string> WatchedFiles;
+};
+
+TToolBound BoundFor(const std::string& tool, const TInstallPaths& paths, const TToolLimits& limits);
+
+// A tool ended for being past its bound.
+class EToolStopped : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// Watches one run: Check answers the reason to stop it, or nothing.
+class TToolWatch {
+ public:
+  explicit TToolWatch(TToolBound bound);
+  std::string Check();
+
+ private:
+  TToolBound FBound;
+  std::uint64_t FStarted;
+};
