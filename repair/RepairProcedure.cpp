@@ -5,6 +5,7 @@
 #include "platform/FileLock.h"
 #include "platform/Files.h"
 #include "repair/FileSafety.h"
+#include "repair/GfixSummary.h"
 #include "repair/InterruptedRepair.h"
 #include "repair/MarkerRefresher.h"
 #include "repair/RepairTexts.h"
@@ -197,9 +198,13 @@ void TRepairProcedure::RunGfixPasses(const TInstallPaths& paths) {
   RunTool(GfixMendCommand(paths), BoundFor("gfix -mend", paths, ToolLimits));
 }
 
+// A pass that reports physical damage is summed up in the operator's words.
 void TRepairProcedure::RunTool(const std::string& commandLine, const TToolBound& bound) {
   FHost.ProcessEvents();
-  RunLoggedTool(FHost, commandLine, &bound);
+  std::vector<std::string> output;
+  RunLoggedTool(FHost, commandLine, &bound, &output);
+  const std::string summary = SummariseGfix(bound.Tool, output);
+  if (!summary.empty()) FHost.AddLog(summary);
 }
 
 bool TRepairProcedure::PutSafetyCopyBack(const TInstallPaths& paths) {

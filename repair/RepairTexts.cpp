@@ -227,4 +227,9 @@ std::string ToolGrewAFile(const std::string& tool, const std::string& file, std:
          ", quá xa so với cơ sở dữ liệu (" + Megabytes(databaseBytes) + "); cơ sở dữ liệu có thể bị hỏng nặng.";
 }
 
+std::string GfixFoundDamage(const std::string& pass, const std::string& errors) {
+  return pass + " báo cơ sở dữ liệu bị hỏng thật sự (hỏng vật lý)" + (errors.empty() ? "" : ": " + errors) +
+         ". Một phần dữ liệu hỏng có thể không cứu được; bản gốc vẫn ở bản sao an toàn.";
+}
+
 }  // namespace texts

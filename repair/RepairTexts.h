@@ -96,4 +96,7 @@ std::string ToolTookTooLong(const std::string& tool, std::uint64_t seconds, std:
 std::string ToolGrewAFile(const std::string& tool, const std::string& file, std::uint64_t bytes,
                           std::uint64_t databaseBytes);
 
+// What a gfix pass reported; errors empty when it only found the file corrupt.
+std::string GfixFoundDamage(const std::string& pass, const std::string& errors);
+
 }  // namespace texts

@@ -25,11 +25,14 @@ std::string GbakBackupCommand(const TInstallPaths& paths) {
          QuoteArgument(paths.Backup);
 }
 
-std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, const TToolBound* bound) {
+std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, const TToolBound* bound,
+                            std::vector<std::string>* captured) {
+  const auto logged = [&host, captured](const std::string& line) {
+    host.AddLog(line);
+    if (captured != nullptr) captured->push_back(line);
+  };
   if (bound == nullptr)
-    return RunConsoleTool(
-        commandLine, [&host](const std::string& line) { host.AddLog(line); }, false, nullptr, "",
-        [&host] { host.ProcessEvents(); });
+    return RunConsoleTool(commandLine, logged, false, nullptr, "", [&host] { host.ProcessEvents(); });
   TToolWatch watch(*bound);
   bool stop = false;
   std::string reason;
@@ -40,7 +43,7 @@ std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, c
   const std::uint32_t exitCode = RunConsoleTool(
       commandLine,
       [&](const std::string& line) {
-        host.AddLog(line);
+        logged(line);
         look();
       },
       false, &stop, "",

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "repair/InstallPaths.h"
 #include "repair/RepairHost.h"
@@ -17,4 +18,6 @@ std::string GbakBackupCommand(const TInstallPaths& paths);
 // Runs a tool with its output going line by line to the host's log and the
 // host's events processed while it runs silently. The tool's exit code. With
 // a bound, a tool past it is ended and EToolStopped raised with the reason.
-std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, const TToolBound* bound = nullptr);
+// The tool's lines are also kept in captured, when given.
+std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, const TToolBound* bound = nullptr,
+                            std::vector<std::string>* captured = nullptr);

@@ -12,6 +12,7 @@
 #include "platform/Files.h"
 #include "repair/RepairTexts.h"
 #include "repair/SavedLog.h"
+#include "repair/GfixSummary.h"
 #include "repair/RowCounts.h"
 #include "support/Damage.h"
 #include "support/ProcedureRun.h"
@@ -130,6 +131,20 @@ TEST(RowCounts, WhatGfixsMendRemovedIsLoggedWithTheCounts) {
   EXPECT_EQ(TRepairProcedure(host, &data, &rebuild, nullptr, &counter).Run(install.Root()), TRepairOutcome::Done);
   EXPECT_NE(std::find(host.Log.begin(), host.Log.end(), texts::RowsRemovedByGfix("T", 2, 1)), host.Log.end())
       << ::testing::PrintToString(host.Log);
+  // Both passes' summaries of validation errors, in words, after their own lines.
+  for (const char* pass : {"gfix -v", "gfix -mend"})
+    EXPECT_NE(std::find(host.Log.begin(), host.Log.end(), texts::GfixFoundDamage(pass, "1 lỗi ở bản ghi")), host.Log.end())
+        << pass << ::testing::PrintToString(host.Log);
+}
+
+TEST(GfixSummary, CountsOfEveryKindAreSaidAndASoundDatabaseSaysNothing) {
+  EXPECT_EQ(SummariseGfix("gfix -v", {"Summary of validation errors", "", "\tNumber of record level errors\t: 3",
+                                      "\tNumber of index page errors\t: 2", "\tNumber of odd thing errors\t: 1",
+                                      "\tNumber of data page errors\t: 0"}),
+            texts::GfixFoundDamage("gfix -v", "3 lỗi ở bản ghi, 2 lỗi ở trang chỉ mục, 1 lỗi ở odd thing"));
+  EXPECT_EQ(SummariseGfix("gfix -v", {"database file appears corrupt (/x/VYR.FDB)", "-wrong page type"}),
+            texts::GfixFoundDamage("gfix -v", ""));
+  EXPECT_EQ(SummariseGfix("gfix -v", {"gfix -v", "done"}), "");
 }
 
 TEST(RowCounts, EveryUserTableIsCountedAndALossNamesTableAndCounts) {

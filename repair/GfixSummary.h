@@ -1,0 +1,11 @@
+// What gfix reported, in the operator's words: its summary of validation
+// errors ("Number of record level errors : 1", ...) and a file it found
+// corrupt, as one Vietnamese log line, so the operator knows before any box
+// that the database is physically damaged.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// One line for the log, or nothing when gfix reported no damage.
+std::string SummariseGfix(const std::string& pass, const std::vector<std::string>& output);
