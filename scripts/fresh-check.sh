@@ -4,7 +4,9 @@
 # from this machine's configured Debian mirror, cached between runs), a clean
 # clone of this repository's committed work, no locale set, as root. Runs the
 # test command to its end, then the demo command until its VNC port listens,
-# and prints each command's time and exit status.
+# and prints each command's time and exit status. Last, the package built
+# there is installed with --no-install-recommends into another fresh root,
+# where its window must open on a virtual display.
 #   fresh-check.sh [CACHE_FOLDER]      (root only; make fresh-check)
 set -uo pipefail
 
@@ -40,24 +42,28 @@ cp /etc/resolv.conf "$root/etc/resolv.conf"
 git clone --quiet "$repo" "$root/root/vyr"
 
 mounts=(proc sys dev dev/pts)
+mounted=()
 cleanup() {
   [ -n "${demo_pid:-}" ] && kill -TERM -- "-$demo_pid" 2>/dev/null
   sleep 1
   [ -n "${demo_pid:-}" ] && kill -KILL -- "-$demo_pid" 2>/dev/null
-  for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do umount -l "$root/${mounts[i]}" 2>/dev/null; done
+  for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount -l "${mounted[i]}" 2>/dev/null; done
   rm -rf "$work"
 }
 trap cleanup EXIT
-mount -t proc proc "$root/proc"
-mount --rbind /sys "$root/sys"
-mount --bind /dev "$root/dev"
-mount --bind /dev/pts "$root/dev/pts"
+mount_system() {
+  mount -t proc proc "$1/proc" && mounted+=("$1/proc")
+  mount --rbind /sys "$1/sys" && mounted+=("$1/sys")
+  mount --bind /dev "$1/dev" && mounted+=("$1/dev")
+  mount --bind /dev/pts "$1/dev/pts" && mounted+=("$1/dev/pts")
+}
+mount_system "$root"
 
-# The README's commands, in the clone, with nothing of this shell's setting.
+# A command in a root, in the clone, with nothing of this shell's setting.
 in_root() {
   chroot "$root" /usr/bin/env -i HOME=/root TERM=dumb \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    bash -c "cd /root/vyr && $1"
+    bash -c "cd /root/vyr 2>/dev/null; $1"
 }
 
 started=$(date +%s)
@@ -85,4 +91,29 @@ until (exec 3<>/dev/tcp/127.0.0.1/$vnc_port) 2>/dev/null; do
 done
 demo_seconds=$(($(date +%s) - started))
 echo "demo command: $demo_status after $demo_seconds s (log: /var/tmp/vyr-fresh-demo.log)"
-[ "$test_status" -eq 0 ] && [ "$demo_status" = listening ]
+kill -TERM -- "-$demo_pid" 2>/dev/null
+demo_pid=
+
+# The package with its dependencies only: the window must still open.
+in_root "make package" > /var/tmp/vyr-fresh-package.log 2>&1
+package=$(ls "$root"/root/vyr/build/vyr-repair_*_amd64.deb 2>/dev/null | head -n1)
+package_status="no package built"
+if [ -n "$package" ]; then
+  root="$work/package-root"
+  mkdir -p "$root"
+  tar -C "$root" -xf "$base"
+  cp /etc/resolv.conf "$root/etc/resolv.conf"
+  cp "$package" "$root/root/"
+  mount_system "$root"
+  in_root "apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    /root/$(basename "$package") xvfb xauth && timeout 15 xvfb-run -a vyr-repair; echo \"window status \$?\"" \
+    >> /var/tmp/vyr-fresh-package.log 2>&1
+  # 124: the window was still open when timeout ended it.
+  if grep -q '^window status 124$' /var/tmp/vyr-fresh-package.log; then
+    package_status="the window opened with --no-install-recommends"
+  else
+    package_status="the window did not stay open"
+  fi
+fi
+echo "package: $package_status (log: /var/tmp/vyr-fresh-package.log)"
+[ "$test_status" -eq 0 ] && [ "$demo_status" = listening ] && [ "$package_status" = "the window opened with --no-install-recommends" ]
