@@ -232,4 +232,9 @@ std::string GfixFoundDamage(const std::string& pass, const std::string& errors) 
          ". Một phần dữ liệu hỏng có thể không cứu được; bản gốc vẫn ở bản sao an toàn.";
 }
 
+std::string ToolNotStarted(const std::string& tool) {
+  return "Không chạy được " + tool + ": file có nhưng không khởi động được (không có quyền chạy, hỏng, hoặc đường dẫn "
+         "quá dài). Chương trình không sửa tiếp.";
+}
+
 }  // namespace texts

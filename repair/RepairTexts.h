@@ -99,4 +99,7 @@ std::string ToolGrewAFile(const std::string& tool, const std::string& file, std:
 // What a gfix pass reported; errors empty when it only found the file corrupt.
 std::string GfixFoundDamage(const std::string& pass, const std::string& errors);
 
+// A tool that is there but could not be started.
+std::string ToolNotStarted(const std::string& tool);
+
 }  // namespace texts

@@ -1,6 +1,8 @@
 #include "repair/ToolCommands.h"
 
 #include "platform/CommandLine.h"
+#include "platform/Exception.h"
+#include "platform/Files.h"
 #include "repair/RepairTexts.h"
 #include "tools/ConsoleTool.h"
 
@@ -25,6 +27,21 @@ std::string GbakBackupCommand(const TInstallPaths& paths) {
          QuoteArgument(paths.Backup);
 }
 
+namespace {
+
+// A tool that is there but could not be started (no right to run it, a
+// broken interpreter, a path the system refuses) must not pass as silence:
+// only a tool that does not exist at all is skipped without a word.
+std::uint32_t Started(std::uint32_t exitCode, const std::string& commandLine) {
+  if (exitCode != ConsoleToolFailure) return exitCode;
+  const auto arguments = platform::SplitCommandLine(commandLine);
+  if (!arguments.empty() && platform::FileExists(arguments.front()))
+    throw Exception(texts::ToolNotStarted(arguments.front()));
+  return exitCode;
+}
+
+}  // namespace
+
 std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, const TToolBound* bound,
                             std::vector<std::string>* captured) {
   const auto logged = [&host, captured](const std::string& line) {
@@ -32,7 +49,8 @@ std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, c
     if (captured != nullptr) captured->push_back(line);
   };
   if (bound == nullptr)
-    return RunConsoleTool(commandLine, logged, false, nullptr, "", [&host] { host.ProcessEvents(); });
+    return Started(RunConsoleTool(commandLine, logged, false, nullptr, "", [&host] { host.ProcessEvents(); }),
+                   commandLine);
   TToolWatch watch(*bound);
   bool stop = false;
   std::string reason;
@@ -52,5 +70,5 @@ std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, c
         host.ProcessEvents();
       });
   if (!reason.empty()) throw EToolStopped(reason);
-  return exitCode;
+  return Started(exitCode, commandLine);
 }

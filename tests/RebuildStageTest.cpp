@@ -197,4 +197,16 @@ TEST(BoundedTools, ABackupThatNeverEndsIsStoppedAndLeavesNoBackup) {
   EXPECT_TRUE(platform::SameContents(run.paths.Database, run.paths.SafetyCopy));
 }
 
+TEST(BoundedTools, AToolThatIsThereButCannotStartFailsTheRepairWhereAMissingOneIsSkipped) {
+  TRebuildRun run;
+  const std::string gfix = run.folder / "fb/bin/gfix";
+  fs::remove(gfix);
+  WriteTextFile(gfix, "#!/bin/sh\necho never\n");  // no right to run it, root included
+  run.Repair();
+  ASSERT_FALSE(run.host.Log.empty());
+  EXPECT_EQ(run.host.Log[0], texts::ToolNotStarted(gfix));
+  EXPECT_EQ(run.host.Messages, Lines{texts::RepairFailedBox(texts::DatabaseIsAsBefore(run.paths.SafetyCopy))});
+  EXPECT_TRUE(platform::SameContents(run.paths.Database, run.paths.SafetyCopy));
+}
+
 }  // namespace
