@@ -1,5 +1,7 @@
 #include "repair/RebuildStage.h"
 
+#include <exception>
+
 #include "platform/Exception.h"
 #include "platform/Files.h"
 #include "repair/RepairTexts.h"
@@ -46,6 +48,9 @@ void TRebuildStage::Backup(const TInstallPaths& paths) {
     exitCode = RunLoggedTool(FHost, GbakBackupCommand(paths), &bound);
   } catch (const EToolStopped&) {
     platform::DeleteFile(paths.Backup);  // a partial backup, perhaps a huge one
+    throw;
+  } catch (const std::exception&) {
+    if (platform::FileSize(paths.Backup) == 0u) platform::DeleteFile(paths.Backup);  // the empty file made for gbak
     throw;
   }
   FHost.ProcessEvents();
