@@ -4,12 +4,10 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace platform {
 namespace {
@@ -23,31 +21,37 @@ void CloseIfOpen(NativeHandle& fd) {
   }
 }
 
-// posix_spawn's file actions, released on every path.
-class SpawnActions {
- public:
-  SpawnActions() { FReady = ::posix_spawn_file_actions_init(&FActions) == 0; }
-  ~SpawnActions() {
-    if (FReady) ::posix_spawn_file_actions_destroy(&FActions);
+// In the child, between fork and exec: only calls that are safe there. The
+// child dies with the thread that started it (a killed window takes its gfix
+// or gbak with it, even one that ignores SIGTERM), reads an empty standard
+// input, writes into the pipe, and reports a failed exec through the error
+// pipe's errno.
+[[noreturn]] void BecomeTool(char* const argv[], int output, const char* folder, pid_t parent, int errorPipe) {
+  int error = 0;
+  if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) error = ECHILD;
+  const int empty = error == 0 ? ::open("/dev/null", O_RDONLY) : -1;
+  if (error == 0 && (empty < 0 || ::dup2(empty, STDIN_FILENO) < 0)) error = errno;
+  if (empty > STDIN_FILENO) ::close(empty);
+  if (error == 0 && (::dup2(output, STDOUT_FILENO) < 0 || ::dup2(output, STDERR_FILENO) < 0)) error = errno;
+  if (error == 0 && folder != nullptr && ::chdir(folder) != 0) error = errno;
+  if (error == 0) {
+    ::execvp(argv[0], argv);
+    error = errno;
   }
-  SpawnActions(const SpawnActions&) = delete;
-  SpawnActions& operator=(const SpawnActions&) = delete;
+  while (::write(errorPipe, &error, sizeof error) < 0 && errno == EINTR) {
+  }
+  ::_exit(127);
+}
 
-  // The child never waits on our standard input: it reads an empty one.
-  bool RedirectOutput(int outputFd) {
-    return FReady && ::posix_spawn_file_actions_addopen(&FActions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) == 0 &&
-           ::posix_spawn_file_actions_adddup2(&FActions, outputFd, STDOUT_FILENO) == 0 &&
-           ::posix_spawn_file_actions_adddup2(&FActions, outputFd, STDERR_FILENO) == 0;
-  }
-  bool ChangeFolder(const std::string& folder) {
-    return folder.empty() || ::posix_spawn_file_actions_addchdir_np(&FActions, folder.c_str()) == 0;
-  }
-  const posix_spawn_file_actions_t* Get() const { return &FActions; }
-
- private:
-  posix_spawn_file_actions_t FActions;
-  bool FReady = false;
-};
+// The errno the child reported, or 0 once its exec closed the pipe.
+int ExecFailure(int errorPipe) {
+  int error = 0;
+  ssize_t got;
+  do {
+    got = ::read(errorPipe, &error, sizeof error);
+  } while (got < 0 && errno == EINTR);
+  return got == static_cast<ssize_t>(sizeof error) ? error : 0;
+}
 
 }  // namespace
 
@@ -114,20 +118,30 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>
     lastError = ENOENT;
     return nullptr;
   }
-  SpawnActions actions;
-  if (!actions.RedirectOutput(static_cast<int>(output)) || !actions.ChangeFolder(workingFolder)) {
-    lastError = static_cast<std::uint32_t>(errno);
-    return nullptr;
-  }
   std::vector<char*> argv;
   for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
-
-  // glibc's posix_spawn reports a failed exec as its own result, before the
-  // child could write anything.
-  pid_t pid = 0;
-  int failure = ::posix_spawnp(&pid, argv[0], actions.Get(), nullptr, argv.data(), environ);
+  int errorPipe[2];
+  if (::pipe2(errorPipe, O_CLOEXEC) != 0) {
+    lastError = static_cast<std::uint32_t>(errno);
+    return nullptr;
+  }
+  const pid_t parent = ::getpid();
+  const char* folder = workingFolder.empty() ? nullptr : workingFolder.c_str();
+  const pid_t pid = ::fork();
+  if (pid == 0) BecomeTool(argv.data(), static_cast<int>(output), folder, parent, errorPipe[1]);
+  const int forkError = errno;
+  ::close(errorPipe[1]);
+  if (pid < 0) {
+    ::close(errorPipe[0]);
+    lastError = static_cast<std::uint32_t>(forkError);
+    return nullptr;
+  }
+  const int failure = ExecFailure(errorPipe[0]);
+  ::close(errorPipe[0]);
   if (failure != 0) {
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
     lastError = static_cast<std::uint32_t>(failure);
     return nullptr;
   }

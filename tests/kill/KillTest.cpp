@@ -9,15 +9,18 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <sched.h>
 
 #include "kill/RepairChild.h"
 #include "kill/WatchedInstall.h"
 #include "platform/Files.h"
 #include "repair/SavedLog.h"
+#include "support/TestFolder.h"
 
 namespace {
 
@@ -334,6 +337,26 @@ TEST(TwoRuns, Campaign) {
   for (const auto& point : Campaign())
     if (!point.KillInFirstRerun && point.Name != "done box") points.push_back(point);
   RunPairs(points, 20000, true, false);
+}
+
+// A window killed while gfix runs (a gfix that never ends and ignores
+// SIGTERM, as one did on a garbled page) takes gfix with it: nothing is left
+// holding the database for the next Accept to blame on VYR.
+TEST(Children, AToolDiesWithTheProgramThatStartedIt) {
+  TWatchedInstall install(200);
+  const std::string gfix = install.Root() + "/fb/bin/gfix";
+  const std::string pidFile = install.scratch / "gfix.pid";
+  std::filesystem::remove(gfix);
+  MakeExecutableScript(gfix, "echo $$ > '" + pidFile + "'\ntrap '' TERM\nwhile :; do sleep 1; done\n");
+  TRepairChild child(install.Root());
+  ASSERT_TRUE(child.KillProgramWhen([&](const TView&) { return platform::FileSize(pidFile).value_or(0) > 0; }));
+  const int pid = std::stoi(platform::ReadWholeFile(pidFile).value_or("0"));
+  ASSERT_GT(pid, 0);
+  // The system ends it at once; an orphan would still be there a minute on.
+  const auto deadline = Clock::now() + std::chrono::minutes(1);
+  while (::kill(pid, 0) == 0 && Clock::now() < deadline) ::sched_yield();
+  EXPECT_NE(::kill(pid, 0), 0) << "gfix " << pid << " outlived the program";
+  EXPECT_TRUE(install.OriginalSurvives());
 }
 
 // The saved log of a run killed in the middle of its restore holds every

@@ -102,6 +102,16 @@ bool TRepairChild::KillWhen(const TTrigger& trigger) {
   return true;
 }
 
+bool TRepairChild::KillProgramWhen(const TTrigger& trigger) {
+  if (!WaitUntil(trigger)) return false;
+  ::kill(FPid, SIGKILL);
+  int status = 0;
+  while (::waitpid(FPid, &status, 0) < 0 && errno == EINTR) {
+  }
+  FEnded = true;
+  return true;
+}
+
 bool TRepairChild::WaitUntil(const TTrigger& trigger) {
   bool outputOpen = !FEnded;
   for (;;) {

@@ -32,6 +32,11 @@ class TRepairChild {
   // False when the child ended before the trigger held.
   bool KillWhen(const TTrigger& trigger);
 
+  // Watches until the trigger holds, then kills the repair program alone,
+  // as an operator ends a frozen window: whatever it started is left to
+  // the system. False when the child ended before the trigger held.
+  bool KillProgramWhen(const TTrigger& trigger);
+
   // Lets the child run to its end.
   void WaitForEnd();
 
