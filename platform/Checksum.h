@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
+#include <string>
 
 namespace platform {
 
@@ -52,5 +54,19 @@ class TChecksum {
   char FPending[8] = {};
   std::size_t FPendingSize = 0;
 };
+
+// The checksum of everything read(buffer, size) hands out until it returns
+// 0; nothing when it fails (returns less than 0).
+template <typename Read>
+std::optional<std::uint64_t> ChecksumOfStream(Read read) {
+  TChecksum checksum;
+  std::string buffer(1 << 16, '\0');
+  for (;;) {
+    const auto got = read(buffer.data(), buffer.size());
+    if (got < 0) return std::nullopt;
+    if (got == 0) return checksum.Value();
+    checksum.Add(buffer.data(), static_cast<std::size_t>(got));
+  }
+}
 
 }  // namespace platform

@@ -1,7 +1,6 @@
 #include "platform/FileLock.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,27 +27,19 @@ void GiveOwnership(int fd, const TFileOwnership& ownership) {
   if (::fchown(fd, ownership.Owner, ownership.Group) == 0 || errno == EPERM) ::fchmod(fd, ownership.Mode & 0666);
 }
 
-TFileFailure FailureOf(int error) {
-  return TFileFailure{error == EACCES || error == EPERM ? TFileFailureKind::AccessDenied
-                      : error == EROFS                  ? TFileFailureKind::ReadOnly
-                      : error == ENOENT                 ? TFileFailureKind::NotFound
-                                                        : TFileFailureKind::Other,
-                      std::strerror(error)};
-}
-
 }  // namespace
 
 TFileLock::TFileLock(const std::string& path, const TFileOwnership& ownership) {
   const bool created = KindOfFile(path) == TFileKind::Missing;
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
   if (fd < 0) {
-    FFailure = FailureOf(errno);
+    FFailure = SystemFailure(errno);
     return;
   }
   FFile = fd;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    FFailure = FailureOf(EINVAL);
+    FFailure = SystemFailure(EINVAL);
     return;
   }
   if (created) GiveOwnership(fd, ownership);
@@ -57,7 +48,7 @@ TFileLock::TFileLock(const std::string& path, const TFileOwnership& ownership) {
   } else if (errno == EAGAIN || errno == EACCES) {
     FState = TState::HeldElsewhere;
   } else {
-    FFailure = FailureOf(errno);
+    FFailure = SystemFailure(errno);
   }
 }
 

@@ -5,28 +5,16 @@
 #include "platform/WideText.h"
 
 namespace platform {
-namespace {
-
-TFileFailure FailureOf(DWORD error) {
-  return TFileFailure{error == ERROR_ACCESS_DENIED  ? TFileFailureKind::AccessDenied
-                      : error == ERROR_WRITE_PROTECT ? TFileFailureKind::ReadOnly
-                      : error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND ? TFileFailureKind::NotFound
-                                                                                      : TFileFailureKind::Other,
-                      SystemErrorText(error)};
-}
-
-}  // namespace
-
 TFileLock::TFileLock(const std::string& path, const TFileOwnership&) {
   if (KindOfFile(path) == TFileKind::Link || KindOfFile(path) == TFileKind::Special) {
-    FFailure = FailureOf(ERROR_ACCESS_DENIED);
+    FFailure = SystemFailure(ERROR_ACCESS_DENIED);
     return;
   }
   HANDLE file = ::CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    FFailure = FailureOf(::GetLastError());
+    FFailure = SystemFailure(::GetLastError());
     return;
   }
   FFile = reinterpret_cast<NativeHandle>(file);
@@ -36,7 +24,7 @@ TFileLock::TFileLock(const std::string& path, const TFileOwnership&) {
   } else if (::GetLastError() == ERROR_LOCK_VIOLATION) {
     FState = TState::HeldElsewhere;
   } else {
-    FFailure = FailureOf(::GetLastError());
+    FFailure = SystemFailure(::GetLastError());
   }
 }
 

@@ -29,6 +29,9 @@ struct TFileFailure {
 
 using TFileResult = std::optional<TFileFailure>;  // nothing on success
 
+// A system error code (errno, or GetLastError on Windows) as a failure.
+TFileFailure SystemFailure(std::uint32_t error);
+
 // True only for an existing file; a directory does not count. A link is
 // followed (the install folder's tools are often links).
 bool FileExists(const std::string& path);

@@ -121,6 +121,8 @@ TFileOwnership OwnershipFrom(const struct stat& info) {
 
 }  // namespace
 
+TFileFailure SystemFailure(std::uint32_t error) { return Failure(static_cast<int>(error)); }
+
 bool FileExists(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
@@ -161,14 +163,7 @@ TFileResult CreateNewFile(const std::string& path, const TFileOwnership& ownersh
 std::optional<std::uint64_t> FileChecksum(const std::string& path) {
   UniqueFd file = OpenRegular(path, O_RDONLY);
   if (!file) return std::nullopt;
-  TChecksum checksum;
-  std::string buffer(1 << 16, '\0');
-  for (;;) {
-    ssize_t got = ReadFull(file.Get(), buffer.data(), buffer.size());
-    if (got < 0) return std::nullopt;
-    if (got == 0) return checksum.Value();
-    checksum.Add(buffer.data(), static_cast<size_t>(got));
-  }
+  return ChecksumOfStream([&file](char* buffer, std::size_t size) { return ReadFull(file.Get(), buffer, size); });
 }
 
 std::optional<std::int64_t> ModificationTime(const std::string& path) {
@@ -337,16 +332,7 @@ TFileResult TAppendFile::CreateNew(const std::string& path, const TFileOwnership
 
 TFileResult TAppendFile::Append(const std::string& text) {
   if (FFile == NoHandle) return Failure(EBADF);
-  const char* data = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    const ssize_t written = ::write(static_cast<int>(FFile), data, left);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return Failure(written < 0 ? errno : EIO);
-    data += written;
-    left -= static_cast<std::size_t>(written);
-  }
-  return std::nullopt;
+  return WriteAll(static_cast<int>(FFile), text.data(), text.size());
 }
 
 void TAppendFile::Close() {

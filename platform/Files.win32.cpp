@@ -119,6 +119,8 @@ std::int64_t UnixSeconds(const FILETIME& time) {
 
 }  // namespace
 
+TFileFailure SystemFailure(std::uint32_t error) { return Failure(error); }
+
 TFileKind KindOfFile(const std::string& path) {
   auto data = AttributesOf(path);
   if (!data) {
@@ -151,14 +153,8 @@ TFileResult CreateNewFile(const std::string& path, const TFileOwnership&) {
 std::optional<std::uint64_t> FileChecksum(const std::string& path) {
   ScopedHandle file = OpenRegular(path, GENERIC_READ);
   if (!file) return std::nullopt;
-  TChecksum checksum;
-  std::string buffer(1 << 16, '\0');
-  for (;;) {
-    const long got = ReadFull(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (got < 0) return std::nullopt;
-    if (got == 0) return checksum.Value();
-    checksum.Add(buffer.data(), static_cast<size_t>(got));
-  }
+  return ChecksumOfStream(
+      [&file](char* buffer, std::size_t size) { return ReadFull(file.Get(), buffer, static_cast<DWORD>(size)); });
 }
 
 std::optional<std::int64_t> ModificationTime(const std::string& path) {

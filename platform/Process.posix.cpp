@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/UniqueFd.h"
+
 namespace platform {
 namespace {
 
@@ -121,24 +123,22 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>
   std::vector<char*> argv;
   for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
-  int errorPipe[2];
-  if (::pipe2(errorPipe, O_CLOEXEC) != 0) {
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) != 0) {
     lastError = static_cast<std::uint32_t>(errno);
     return nullptr;
   }
+  UniqueFd errorsRead(ends[0]), errorsWrite(ends[1]);
   const pid_t parent = ::getpid();
   const char* folder = workingFolder.empty() ? nullptr : workingFolder.c_str();
   const pid_t pid = ::fork();
-  if (pid == 0) BecomeTool(argv.data(), static_cast<int>(output), folder, parent, errorPipe[1]);
-  const int forkError = errno;
-  ::close(errorPipe[1]);
+  if (pid == 0) BecomeTool(argv.data(), static_cast<int>(output), folder, parent, errorsWrite.Get());
   if (pid < 0) {
-    ::close(errorPipe[0]);
-    lastError = static_cast<std::uint32_t>(forkError);
+    lastError = static_cast<std::uint32_t>(errno);
     return nullptr;
   }
-  const int failure = ExecFailure(errorPipe[0]);
-  ::close(errorPipe[0]);
+  errorsWrite.Close();
+  const int failure = ExecFailure(errorsRead.Get());
   if (failure != 0) {
     while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
     }

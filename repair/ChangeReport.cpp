@@ -87,6 +87,15 @@ void TChangeReport::AfterDepartmentIds() {
   });
 }
 
+void TChangeReport::AllowancesThatKeepTheirKey() {
+  try {
+    for (const auto& row : FConnection.SelectRows(AllowancesOfSharedPayrollIdsQuery()))
+      FHost.AddLog(texts::AllowanceKeepsItsKey(row[0], row[1], row[2], row[3], row[4]));
+  } catch (const std::exception& error) {
+    FHost.AddLog(error.what());
+  }
+}
+
 void TChangeReport::BeforeDuplicateKeys() {
   Guarded([this] {
     FKeyedRows.clear();

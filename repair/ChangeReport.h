@@ -20,6 +20,9 @@ class TChangeReport {
 
   void BeforeDepartmentIds();  // before statement 1
   void AfterDepartmentIds();   // after statement 2
+  // Payroll rows that share an ID leave some allowances where they are;
+  // named before statement 4 runs (a failure to read: its text alone).
+  void AllowancesThatKeepTheirKey();
   void BeforeDuplicateKeys();  // before statement 4
   void AfterDuplicateKeys();   // after statement 4
 

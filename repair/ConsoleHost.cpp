@@ -2,15 +2,15 @@
 
 #include "platform/Clock.h"
 #include "platform/Process.h"
+#include "repair/LogLines.h"
 
 namespace {
 
-// A box's lines are separated by CR, which a terminal would draw over.
-std::string AsTerminalLines(std::string text) {
-  for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;) text.erase(at, 1);
-  for (char& c : text)
-    if (c == '\r') c = '\n';
-  return text;
+// One line of the text a line of the stream: a box's lines are separated by
+// CR, which a terminal would draw over.
+void PrintLines(std::FILE* stream, const std::string& text) {
+  for (const auto& line : LogLines(text)) std::fprintf(stream, "%s\n", line.c_str());
+  std::fflush(stream);
 }
 
 }  // namespace
@@ -22,14 +22,12 @@ TConsoleHost::TConsoleHost(TSavedLog& savedLog)
 
 void TConsoleHost::AddLog(const std::string& text) {
   FSavedLog.Write(text);
-  std::fprintf(FOut, "%s\n", AsTerminalLines(text).c_str());
-  std::fflush(FOut);
+  PrintLines(FOut, text);
 }
 
 void TConsoleHost::ShowMessage(const std::string& text) {
   FSavedLog.WriteBox(text);
-  std::fprintf(FErr, "%s\n", AsTerminalLines(text).c_str());
-  std::fflush(FErr);
+  PrintLines(FErr, text);
 }
 
 void TConsoleHost::Pause(unsigned milliseconds) { platform::SleepMilliseconds(milliseconds); }

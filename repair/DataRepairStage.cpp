@@ -3,11 +3,10 @@
 #include <exception>
 
 #include "db/DbConnection.h"
-#include "repair/ChangeReport.h"
 #include "db/DbSQL.h"
+#include "repair/ChangeReport.h"
+#include "repair/RepairConnection.h"
 #include "repair/RepairStatements.h"
-#include "repair/RepairTexts.h"
-#include "repair/RestoreScript.h"
 
 TRepairStatements SetUpRepairStatements(TDbConnection& cnn, TDbTransaction& Trans, TDbQuery& udDMPB,
                                         TDbSQL& udDMPB2, TDbQuery& scCreateTmp, TDbQuery& Sql) {
@@ -24,12 +23,7 @@ TRepairStatements SetUpRepairStatements(TDbConnection& cnn, TDbTransaction& Tran
 
 void TDataRepairStage::Run(const TInstallPaths& paths) {
   FHost.AddLog("Đang kiểm tra trùng dữ liệu...");
-  FConnection.SetProviderName("Firebird");
-  FConnection.ProviderOptions().SetValue("ClientLibrary", FProgramFolder + ClientLibraryName);
-  FConnection.ProviderOptions().SetValue("UseUnicode", "True");
-  FConnection.SetDatabase(paths.Database);
-  FConnection.SetUsername(texts::DatabaseUser);
-  FConnection.SetPassword(texts::DatabasePassword);
+  PointConnectionAt(FConnection, FProgramFolder, paths.Database);
   FConnection.Open();
   TChangeReport report(FHost, FConnection);
   report.BeforeDepartmentIds();
@@ -37,20 +31,11 @@ void TDataRepairStage::Run(const TInstallPaths& paths) {
   RunStep(*FStatements.Steps[1]);
   report.AfterDepartmentIds();
   RunStep(*FStatements.Steps[2]);
-  LogAllowancesThatKeepTheirKey();
+  report.AllowancesThatKeepTheirKey();
   report.BeforeDuplicateKeys();
   RunStep(*FStatements.Steps[3]);
   report.AfterDuplicateKeys();
   FConnection.Close();
-}
-
-void TDataRepairStage::LogAllowancesThatKeepTheirKey() {
-  try {
-    for (const auto& row : FConnection.SelectRows(AllowancesOfSharedPayrollIdsQuery()))
-      FHost.AddLog(texts::AllowanceKeepsItsKey(row[0], row[1], row[2], row[3], row[4]));
-  } catch (const std::exception& error) {
-    FHost.AddLog(error.what());
-  }
 }
 
 void TDataRepairStage::RunStep(TDbSQL& statement) {

@@ -34,9 +34,6 @@ class TDataRepairStage : public TRepairStage {
 
  private:
   void RunStep(TDbSQL& statement);
-  // Payroll rows that share an ID leave some allowances where they are; the
-  // log names them before statement 4 runs.
-  void LogAllowancesThatKeepTheirKey();
 
   TRepairHost& FHost;
   TDbConnection& FConnection;

@@ -30,8 +30,6 @@ std::optional<std::string> CheckDiskSpace(const TInstallPaths& paths) {
 
 std::optional<std::string> CheckRepairFiles(const TInstallPaths& paths) {
   using platform::TFileKind;
-  const TFileKind database = platform::KindOfFile(paths.Database);
-  if (database != TFileKind::Regular && database != TFileKind::Missing) return texts::NotARegularFile(paths.Database);
   for (const auto& target : {paths.Database, paths.SafetyCopy, paths.Backup, paths.RepairMarker}) {
     for (const auto& path : {target, platform::CopyTemporaryName(target)}) {
       const TFileKind kind = platform::KindOfFile(path);

@@ -23,9 +23,9 @@ std::optional<std::string> CheckRepairFiles(const TInstallPaths& paths);
 // Removes what an interrupted copy left behind (never a complete file).
 void RemoveCopyLeftovers(const TInstallPaths& paths);
 
-// Why the repair cannot start (an operator-facing text), or nothing. Nothing
-// is deleted or changed by the check.
-// The database path must fit in a backup.
+// Why the repair cannot start (an operator-facing text), or nothing: the
+// database path must fit in a backup, no one may have the database open and
+// the disk must have room. Nothing is deleted or changed by the check.
 std::optional<std::string> CheckRepairCanStart(const TInstallPaths& paths);
 
 // Deletes an old safety copy and takes a new one, complete and on stable

@@ -16,6 +16,11 @@ platform::TFileOwnership OriginalOwnership(const TInstallPaths& paths) {
   return platform::OwnershipOf(paths.SafetyCopy).value_or(platform::TFileOwnership{0, 0, 0600});
 }
 
+// The empty file made for gbak goes when gbak wrote nothing into it.
+void RemoveEmptyBackup(const TInstallPaths& paths) {
+  if (platform::FileSize(paths.Backup) == 0u) platform::DeleteFile(paths.Backup);
+}
+
 void Require(const platform::TFileResult& result, const std::string& path) {
   if (result) throw Exception(texts::FileNotPrepared(path, texts::Reason(*result)));
 }
@@ -45,17 +50,17 @@ void TRebuildStage::Backup(const TInstallPaths& paths) {
   const TToolBound bound = BoundFor("gbak -b", paths, ToolLimits);
   std::uint32_t exitCode;
   try {
-    exitCode = RunLoggedTool(FHost, GbakBackupCommand(paths), &bound);
+    exitCode = RunLoggedTool(FHost, GbakBackupCommand(paths), bound);
   } catch (const EToolStopped&) {
     platform::DeleteFile(paths.Backup);  // a partial backup, perhaps a huge one
     throw;
   } catch (const std::exception&) {
-    if (platform::FileSize(paths.Backup) == 0u) platform::DeleteFile(paths.Backup);  // the empty file made for gbak
+    RemoveEmptyBackup(paths);
     throw;
   }
   FHost.ProcessEvents();
   if (exitCode != 0) {
-    if (platform::FileSize(paths.Backup) == 0u) platform::DeleteFile(paths.Backup);  // the empty file made for gbak
+    RemoveEmptyBackup(paths);
     throw Exception(texts::BackupFailed(exitCode));
   }
   if (platform::KindOfFile(paths.Backup) != platform::TFileKind::Regular) throw Exception(texts::NotARegularFile(paths.Backup));

@@ -112,7 +112,7 @@ bool TRepairProcedure::Prepare(const TInstallPaths& paths) {
   FMarker.SafetyCopyChecksum = platform::FileChecksum(paths.SafetyCopy);
   FMarker.Phase = TRepairPhase::Gfix;
   if (!FMarker.SafetyCopyChecksum) {
-    Stop(texts::SafetyCopyFailed("không đọc lại được " + paths.SafetyCopy));
+    Stop(texts::SafetyCopyUnreadable(paths.SafetyCopy));
     return false;
   }
   if (auto failure = WriteRepairMarker(paths, FMarker)) {
@@ -202,7 +202,7 @@ void TRepairProcedure::RunGfixPasses(const TInstallPaths& paths) {
 void TRepairProcedure::RunTool(const std::string& commandLine, const TToolBound& bound) {
   FHost.ProcessEvents();
   std::vector<std::string> output;
-  RunLoggedTool(FHost, commandLine, &bound, &output);
+  RunLoggedTool(FHost, commandLine, bound, &output);
   const std::string summary = SummariseGfix(bound.Tool, output);
   if (!summary.empty()) FHost.AddLog(summary);
 }

@@ -21,7 +21,6 @@
 
 class TMarkerRefresher;
 class TSavedLog;
-class TRowCounter;
 
 class TRepairProcedure {
  public:

@@ -43,6 +43,10 @@ std::string SafetyCopyIncomplete(std::uint64_t copied, std::uint64_t expected) {
                           std::to_string(expected) + " byte");
 }
 
+std::string SafetyCopyUnreadable(const std::string& safetyCopyPath) {
+  return SafetyCopyFailed("không đọc lại được " + safetyCopyPath);
+}
+
 std::string CopyBackFailed(const std::string& safetyCopyPath, const std::string& reason) {
   return "Không chép lại được bản sao an toàn " + safetyCopyPath + ": " + reason;
 }

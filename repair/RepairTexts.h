@@ -22,6 +22,7 @@ std::string DatabaseInUse(const std::string& databasePath);
 std::string NotEnoughDiskSpace(std::uint64_t needed, std::uint64_t available);
 std::string SafetyCopyFailed(const std::string& reason);
 std::string SafetyCopyIncomplete(std::uint64_t copied, std::uint64_t expected);
+std::string SafetyCopyUnreadable(const std::string& safetyCopyPath);
 std::string CopyBackFailed(const std::string& safetyCopyPath, const std::string& reason);
 std::string UnknownError();
 

@@ -1,8 +1,7 @@
 #include "repair/RowCounts.h"
 
 #include "db/DbConnection.h"
-#include "repair/RepairTexts.h"
-#include "repair/RestoreScript.h"
+#include "repair/RepairConnection.h"
 
 namespace {
 
@@ -30,12 +29,7 @@ std::string CountQuery(const std::vector<std::string>& tables) {
 
 TRowCounts TClientRowCounter::Count(const std::string& database) {
   TDbConnection connection;
-  connection.SetProviderName("Firebird");
-  connection.ProviderOptions().SetValue("ClientLibrary", FProgramFolder + ClientLibraryName);
-  connection.ProviderOptions().SetValue("UseUnicode", "True");
-  connection.SetDatabase(database);
-  connection.SetUsername(texts::DatabaseUser);
-  connection.SetPassword(texts::DatabasePassword);
+  PointConnectionAt(connection, FProgramFolder, database);
   connection.LoginPrompt = false;
   connection.Open();
   std::vector<std::string> tables;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "repair/LogLines.h"
 #include "repair/RepairTexts.h"
 
 namespace {
@@ -68,13 +69,7 @@ void TSavedLog::Write(const std::string& text) {
   if (!IsOpen()) return;
   const std::string time = TimeOfDay();
   std::string lines;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = text.find_first_of("\r\n", start);
-    lines += time + " " + text.substr(start, end == std::string::npos ? std::string::npos : end - start) + LineEnd;
-    if (end == std::string::npos) break;
-    start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-  }
+  for (const auto& line : LogLines(text)) lines += time + " " + line + LineEnd;
   if (FFile.Append(lines)) FFile.Close();
 }
 

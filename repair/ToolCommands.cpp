@@ -42,16 +42,9 @@ std::uint32_t Started(std::uint32_t exitCode, const std::string& commandLine) {
 
 }  // namespace
 
-std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, const TToolBound* bound,
+std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, const TToolBound& bound,
                             std::vector<std::string>* captured) {
-  const auto logged = [&host, captured](const std::string& line) {
-    host.AddLog(line);
-    if (captured != nullptr) captured->push_back(line);
-  };
-  if (bound == nullptr)
-    return Started(RunConsoleTool(commandLine, logged, false, nullptr, "", [&host] { host.ProcessEvents(); }),
-                   commandLine);
-  TToolWatch watch(*bound);
+  TToolWatch watch(bound);
   bool stop = false;
   std::string reason;
   const auto look = [&] {
@@ -61,7 +54,8 @@ std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, c
   const std::uint32_t exitCode = RunConsoleTool(
       commandLine,
       [&](const std::string& line) {
-        logged(line);
+        host.AddLog(line);
+        if (captured != nullptr) captured->push_back(line);
         look();
       },
       false, &stop, "",

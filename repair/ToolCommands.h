@@ -16,10 +16,10 @@ std::string GfixMendCommand(const TInstallPaths& paths);
 std::string GbakBackupCommand(const TInstallPaths& paths);
 
 // Runs a tool with its output going line by line to the host's log and the
-// host's events processed while it runs silently. The tool's exit code. With
-// a bound, a tool past it is ended and EToolStopped raised with the reason.
-// The tool's lines are also kept in captured, when given. A tool that is
-// there but cannot be started raises an error; one that does not exist at
-// all gives ConsoleToolFailure and no line.
-std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, const TToolBound* bound = nullptr,
+// host's events processed while it runs silently. The tool's exit code. A
+// tool past its bound is ended and EToolStopped raised with the reason. The
+// tool's lines are also kept in captured, when given. A tool that is there
+// but cannot be started raises an error; one that does not exist at all
+// gives ConsoleToolFailure and no line.
+std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, const TToolBound& bound,
                             std::vector<std::string>* captured = nullptr);
