@@ -243,9 +243,13 @@ TPairOutcome SecondRunDuring(const TKillPoint& point, int payrollRows, bool kill
   TOutcome& outcome = pair.Afterwards;
   {
     TRepairChild first(install.Root(), EnvironmentFor(point));
-    // A point timed after a step may come when the first run has already
-    // shown its last box: a second run then is simply the next repair.
-    pair.Fired = first.WaitUntil(point.Trigger) && !first.Shows("BOX ");
+    // The first run is held where the point found it while the second one
+    // runs, so a point near its end cannot slip by before the second starts.
+    // A point timed after a step may still come when the first run has
+    // already shown its last box: a second run then is simply the next repair.
+    const bool reached = first.WaitUntil(point.Trigger);
+    if (reached) first.Freeze();
+    pair.Fired = reached && !first.Shows("BOX ");
     if (pair.Fired) {
       TRepairChild second(install.Root());
       second.WaitForEnd();
@@ -253,6 +257,7 @@ TPairOutcome SecondRunDuring(const TKillPoint& point, int payrollRows, bool kill
       pair.SecondRepairedAfterTheFirst = !pair.SecondRefused && second.Shows(DonePrefix);
       for (const auto& line : second.Lines()) pair.Trace += "  second: " + line + "\n";
     }
+    if (reached) first.Thaw();
     if (killFirst) {
       first.KillWhen([](const TView&) { return true; });
     } else {

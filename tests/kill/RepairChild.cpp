@@ -102,6 +102,17 @@ bool TRepairChild::KillWhen(const TTrigger& trigger) {
   return true;
 }
 
+void TRepairChild::Freeze() {
+  ::kill(-FPid, SIGSTOP);
+  siginfo_t state{};
+  while (::waitid(P_PID, static_cast<id_t>(FPid), &state, WSTOPPED | WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+  }
+  pollfd pending{FOutput, POLLIN, 0};
+  if (!FEnded && ::poll(&pending, 1, 0) > 0) ReadAvailable();
+}
+
+void TRepairChild::Thaw() { ::kill(-FPid, SIGCONT); }
+
 bool TRepairChild::KillProgramWhen(const TTrigger& trigger) {
   if (!WaitUntil(trigger)) return false;
   ::kill(FPid, SIGKILL);

@@ -37,6 +37,11 @@ class TRepairChild {
   // the system. False when the child ended before the trigger held.
   bool KillProgramWhen(const TTrigger& trigger);
 
+  // Stops the whole run where it is (its tools too) and reads what it had
+  // written by then; Thaw lets it go on.
+  void Freeze();
+  void Thaw();
+
   // Lets the child run to its end.
   void WaitForEnd();
 
