@@ -22,7 +22,8 @@ const char* const Usage =
     "  vyr-repair --help            trang này / this page\n"
     "  vyr-repair --version         phiên bản / the version\n"
     "--repair exit status: 0 done; 1 failed, the database as before; 2 failed, the original only in\n"
-    "DATA/VYR_LUU.FDB; 3 refused before any change (no database, in use, no room, another run).\n";
+    "DATA/VYR_LUU.FDB; 3 refused before any change (no database, in use, no room, another run);\n"
+    "4 rebuilt and working, but some indexes could not be activated: call support.\n";
 
 int RepairFolder(const std::string& folder) {
   TSavedLog savedLog;

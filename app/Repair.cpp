@@ -21,6 +21,7 @@
 #include "platform/Files.h"
 #include "platform/Signals.h"
 #include "repair/DataRepairStage.h"
+#include "repair/IndexRecovery.h"
 #include "repair/RebuildStage.h"
 #include "repair/RepairProcedure.h"
 #include "tools/LeadingChars.h"
@@ -33,6 +34,9 @@ constexpr int ClientWidth = 641;
 constexpr int ClientHeight = 394;
 constexpr int PanelHeight = 75;
 constexpr std::uint64_t PauseSlice = 50;  // milliseconds between event rounds in a pause
+
+const char* const StopQuestion =
+    "Dừng sửa dữ liệu?\rBước đang chạy sẽ dừng và cơ sở dữ liệu được đặt lại như trước khi sửa.";
 
 // Memo lines break at CR LF, a lone CR and a lone LF alike.
 QString AsLogLines(const std::string& text) {
@@ -87,8 +91,9 @@ TRepairForm::TRepairForm(QWidget* parent)
   txtPath->setFocus();
 }
 
-// SIGTERM and SIGINT close the window as the close box does: at once when
-// idle, after the running repair otherwise.
+// SIGTERM and SIGINT close the window: at once when idle; a running repair
+// is stopped first, without a question, and the window closes when it has
+// put the original back.
 void TRepairForm::WatchTerminationRequests() {
   platform::CatchTerminationRequests();
   const int descriptor = platform::TerminationRequestDescriptor();
@@ -96,6 +101,11 @@ void TRepairForm::WatchTerminationRequests() {
   auto* notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
   connect(notifier, &QSocketNotifier::activated, this, [this] {
     platform::DrainTerminationRequests();
+    if (FRepairRunning) {
+      FStopRequested = true;
+      FCloseRequested = true;
+      return;
+    }
     close();
   });
 }
@@ -165,7 +175,9 @@ void TRepairForm::CreateComponents() {
     ScriptEngineComAfterStatement(s, ok, c);
   };
   ScriptEngineCom->OnConnectError = [this](const std::string& e) { ScriptEngineComConnectError(e); };
-  FRebuildStage = std::make_unique<TRebuildStage>(*this, *ScriptEngineCom, platform::ProgramFolder());
+  FIndexRecovery = std::make_unique<TIndexRecovery>(*this, platform::ProgramFolder(), FDataRepairStage.get());
+  FRebuildStage = std::make_unique<TRebuildStage>(*this, *ScriptEngineCom, platform::ProgramFolder(),
+                                                  FIndexRecovery.get(), &FRowCounter);
 }
 
 void TRepairForm::AddLog(const std::string& text) {
@@ -255,6 +267,7 @@ void TRepairForm::btChap_NhanClick(QObject* sender) {
   QPointer<QWidget> focusBefore = QApplication::focusWidget();
   FFocusFolderBoxAfterRun = false;
   {
+    FStopRequested = false;
     TRepairInProgress inProgress(FRepairRunning, [this](bool enabled) { SetRepairControlsEnabled(enabled); });
     TRepairProcedure procedure(*this, FDataRepairStage.get(), FRebuildStage.get(), &FSavedLog, &FRowCounter);
     procedure.Run(txtPath->text().toStdString());
@@ -265,7 +278,24 @@ void TRepairForm::btChap_NhanClick(QObject* sender) {
   if (FCloseRequested) close();
 }
 
-void TRepairForm::btHuy_BoClick(QObject* sender) { close(); }
+// During a run Cancel stops it, once the operator has said so: the running
+// step ends and the original goes back. The window stays open.
+void TRepairForm::btHuy_BoClick(QObject* sender) {
+  if (FRepairRunning) ConfirmStop();
+  else close();
+}
+
+bool TRepairForm::ConfirmStop() {
+  if (FStopRequested) return true;
+  QMessageBox box(QMessageBox::Question, QApplication::applicationName(), QString::fromUtf8(StopQuestion),
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.setDefaultButton(QMessageBox::No);
+  QApplication::setOverrideCursor(Qt::ArrowCursor);
+  const bool stop = box.exec() == QMessageBox::Yes;
+  QApplication::restoreOverrideCursor();
+  if (stop && FRepairRunning) FStopRequested = true;
+  return stop;
+}
 
 // Disabling the focused control would hand the focus on to Cancel, where a
 // stray Space would close the window when the run ends: the log takes it.
@@ -276,9 +306,10 @@ void TRepairForm::SetRepairControlsEnabled(bool enabled) {
 }
 
 void TRepairForm::closeEvent(QCloseEvent* event) {
-  // A repair in progress finishes first; the window closes when it returns.
+  // A repair in progress is stopped first, when the operator confirms; the
+  // window closes when the run has returned.
   if (FRepairRunning) {
-    FCloseRequested = true;
+    if (ConfirmStop()) FCloseRequested = true;
     event->ignore();
     return;
   }

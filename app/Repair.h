@@ -4,13 +4,14 @@
 #pragma once
 
 #include <QWidget>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "platform/Files.h"
 #include "repair/RepairHost.h"
-#include "repair/RowCounts.h"
+#include "repair/RowCountChild.h"
 #include "repair/SavedLog.h"
 
 class QLabel;
@@ -22,6 +23,7 @@ class TDbQuery;
 class TDbSQL;
 class TDbTransaction;
 class TDataRepairStage;
+class TIndexRecovery;
 class TFolderEdit;
 class TRebuildStage;
 class TScriptEngineComponent;
@@ -38,6 +40,7 @@ class TRepairForm : public QWidget, public TRepairHost {
   void ShowMessage(const std::string& text) override;
   void FocusFolderBox() override;
   void Pause(unsigned milliseconds) override;
+  bool StopRequested() const override { return FStopRequested; }
 
   void btChap_NhanClick(QObject* sender);
   void btHuy_BoClick(QObject* sender);
@@ -78,6 +81,8 @@ class TRepairForm : public QWidget, public TRepairHost {
   // Appends to the log without processing events.
   void AppendToLog(const std::string& text);
   void SetRepairControlsEnabled(bool enabled);
+  // Asks whether to stop the running repair; true when the answer is yes.
+  bool ConfirmStop();
   void WatchTerminationRequests();
   void ShowLogMenu(const QPoint& position);
 
@@ -87,8 +92,10 @@ class TRepairForm : public QWidget, public TRepairHost {
   bool FCentred = false;
   bool FFocusFolderBoxAfterRun = false;
   std::unique_ptr<TDataRepairStage> FDataRepairStage;
+  std::unique_ptr<TIndexRecovery> FIndexRecovery;
   std::unique_ptr<TRebuildStage> FRebuildStage;
   TSavedLog FSavedLog;  // the run's log in DATA, written with the window's
-  TClientRowCounter FRowCounter{platform::ProgramFolder()};
+  TChildRowCounter FRowCounter{*this, platform::ProgramFolder()};
+  std::atomic<bool> FStopRequested{false};
   std::function<void(unsigned)> FPause;
 };

@@ -1,5 +1,5 @@
 # The installed program, laid out the Debian way, and its .deb (make package):
-#   lib/<multiarch>/vyr-repair/   vyr-repair, libScriptEngine.so,
+#   lib/<multiarch>/vyr-repair/   vyr-repair, vyr-count-rows, libScriptEngine.so,
 #                     libfbclient.so.2 (a relative link to Debian's client
 #                     library); the program loads both libraries from the
 #                     folder of its own resolved path. A private folder under
@@ -13,7 +13,7 @@ if(NOT VYR_MULTIARCH)
   set(VYR_MULTIARCH x86_64-linux-gnu)
 endif()
 set(VYR_INSTALL_FOLDER lib/${VYR_MULTIARCH}/vyr-repair)
-install(TARGETS vyr-repair RUNTIME DESTINATION ${VYR_INSTALL_FOLDER})
+install(TARGETS vyr-repair vyr-count-rows RUNTIME DESTINATION ${VYR_INSTALL_FOLDER})
 install(TARGETS ScriptEngine LIBRARY DESTINATION ${VYR_INSTALL_FOLDER})
 
 set(VYR_PACKAGING_DIR ${CMAKE_BINARY_DIR}/packaging)

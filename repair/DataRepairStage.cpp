@@ -7,6 +7,8 @@
 #include "repair/ChangeReport.h"
 #include "repair/RepairConnection.h"
 #include "repair/RepairStatements.h"
+#include "repair/RepairTexts.h"
+#include "repair/ToolWatch.h"
 
 TRepairStatements SetUpRepairStatements(TDbConnection& cnn, TDbTransaction& Trans, TDbQuery& udDMPB,
                                         TDbSQL& udDMPB2, TDbQuery& scCreateTmp, TDbQuery& Sql) {
@@ -20,6 +22,12 @@ TRepairStatements SetUpRepairStatements(TDbConnection& cnn, TDbTransaction& Tran
   Sql.Transaction = &Trans;
   return statements;
 }
+
+namespace {
+
+const std::string StepName = "bước sửa trùng dữ liệu";
+
+}  // namespace
 
 void TDataRepairStage::Run(const TInstallPaths& paths) {
   FHost.AddLog("Đang kiểm tra trùng dữ liệu...");
@@ -39,6 +47,7 @@ void TDataRepairStage::Run(const TInstallPaths& paths) {
 }
 
 void TDataRepairStage::RunStep(TDbSQL& statement) {
+  if (FHost.StopRequested()) throw ERepairStopped(texts::StoppedByOperator(StepName));
   try {
     if (!FConnection.InTransaction()) FConnection.StartTransaction();
     statement.Execute();

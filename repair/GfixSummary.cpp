@@ -4,6 +4,7 @@
 #include <map>
 
 #include "repair/RepairTexts.h"
+#include "tools/ConsoleTool.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ bool ParseCount(const std::string& line, std::string& what, std::string& count) 
 
 }  // namespace
 
-std::string SummariseGfix(const std::string& pass, const std::vector<std::string>& output) {
+std::string SummariseGfix(const std::string& pass, const std::vector<std::string>& output, std::uint32_t exitCode) {
   std::string found;
   bool corrupt = false;
   for (const auto& line : output) {
@@ -46,6 +47,9 @@ std::string SummariseGfix(const std::string& pass, const std::vector<std::string
     if (ParseCount(line, what, count)) found += (found.empty() ? "" : ", ") + count + " lỗi ở " + PlaceOfError(what);
     if (line.find("database file appears corrupt") != std::string::npos) corrupt = true;
   }
-  if (found.empty() && !corrupt) return "";
-  return texts::GfixFoundDamage(pass, found);
+  if (!found.empty() || corrupt) return texts::GfixFoundDamage(pass, found);
+  if (exitCode == 0 || exitCode == ConsoleToolFailure) return "";
+  for (const auto& line : output)
+    if (!Trimmed(line).empty()) return texts::GfixStoppedOnError(pass, Trimmed(line));
+  return "";
 }

@@ -4,8 +4,11 @@
 // that the database is physically damaged.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
-// One line for the log, or nothing when gfix reported no damage.
-std::string SummariseGfix(const std::string& pass, const std::vector<std::string>& output);
+// One line for the log, or nothing when gfix reported no damage. A pass that
+// ended with an error of its own (an I/O error on a page past the end of the
+// file) could not look at the whole database: that counts as damage too.
+std::string SummariseGfix(const std::string& pass, const std::vector<std::string>& output, std::uint32_t exitCode = 0);

@@ -17,4 +17,7 @@ class TRepairHost {
   virtual void FocusFolderBox() = 0;
   // A blocking pause; no events are processed while it lasts.
   virtual void Pause(unsigned milliseconds) = 0;
+  // True once the operator has asked for the running repair to stop; it may
+  // be asked from any thread.
+  virtual bool StopRequested() const { return false; }
 };

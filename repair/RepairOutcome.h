@@ -7,4 +7,5 @@ enum class TRepairOutcome {
   FailedAsBefore = 1,              // not repaired; the database is the original again
   FailedOriginalInSafetyCopy = 2,  // not repaired; the original is only in the safety copy
   Refused = 3,                     // nothing was changed
+  DoneIndexesOff = 4,              // rebuilt and working, some indexes off: call support
 };

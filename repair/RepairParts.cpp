@@ -7,8 +7,9 @@ TRepairParts::TRepairParts(TRepairHost& host, const std::string& programFolder)
     : FHost(host),
       FDataStage(host, cnn, SetUpRepairStatements(cnn, Trans, udDMPB, udDMPB2, scCreateTmp, Sql), programFolder),
       FEngine(programFolder + TScriptEngineComponent::DefaultLibrary),
-      FRebuildStage(host, FEngine, programFolder),
-      FRowCounter(programFolder) {
+      FRowCounter(host, programFolder),
+      FIndexRecovery(host, programFolder, &FDataStage),
+      FRebuildStage(host, FEngine, programFolder, &FIndexRecovery, &FRowCounter) {
   cnn.ProviderOptions().Add("Firebird.Charset=UTF8");
   cnn.ProviderOptions().Add("Firebird.UseUnicode=True");
   cnn.LoginPrompt = false;

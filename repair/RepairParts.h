@@ -1,7 +1,8 @@
 // The repair's parts wired as the window wires its own: the connection, the
 // four statement components, the data repair stage, the script engine with
-// its progress and error lines, the rebuild stage, the row counter. For a run without a
-// window: the command line and the test harness.
+// its progress and error lines, the rebuild stage with its index recovery,
+// the row counter in a child process. For a run without a window: the
+// command line and the test harness.
 #pragma once
 
 #include <string>
@@ -12,7 +13,8 @@
 #include "repair/DataRepairStage.h"
 #include "repair/RebuildStage.h"
 #include "repair/RepairHost.h"
-#include "repair/RowCounts.h"
+#include "repair/IndexRecovery.h"
+#include "repair/RowCountChild.h"
 #include "tools/ScriptEngineComponent.h"
 
 class TRepairParts {
@@ -36,7 +38,8 @@ class TRepairParts {
   TDbSQL udDMPB2;
   TDataRepairStage FDataStage;
   TScriptEngineComponent FEngine;
+  TChildRowCounter FRowCounter;
+  TIndexRecovery FIndexRecovery;
   TRebuildStage FRebuildStage;
-  TClientRowCounter FRowCounter;
   std::string msg2;  // the leading characters of the last progress line shown
 };

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "platform/Exception.h"
 #include "platform/FileLock.h"
 #include "platform/Files.h"
 #include "repair/FileSafety.h"
@@ -136,13 +137,15 @@ TRepairOutcome TRepairProcedure::Stop(const std::string& message) {
   return TRepairOutcome::Refused;
 }
 
-// The error text of the step that failed, or nothing.
+// The error text of the step that failed, or nothing. Where validation found
+// physical damage the statements never write into the damaged file: the
+// rebuild comes first and they run on the rebuilt database.
 std::optional<std::string> TRepairProcedure::RunGuardedSteps(const TInstallPaths& paths) {
   try {
     const auto beforeGfix = CountRowsForInformation(paths, texts::BeforeGfix);
-    RunGfixPasses(paths);
-    EnterPhase(paths, TRepairPhase::DataRepair);
-    if (FDataRepair != nullptr) FDataRepair->Run(paths);
+    const bool damaged = RunGfixPasses(paths);
+    if (!damaged) RunDataRepair(paths);
+    else FHost.AddLog(texts::RebuildingBeforeDataRepair);
     EnterPhase(paths, TRepairPhase::Rebuild);
     const auto beforeBackup = CountRowsForInformation(paths, texts::BeforeBackup);
     if (beforeGfix && beforeBackup)
@@ -150,6 +153,7 @@ std::optional<std::string> TRepairProcedure::RunGuardedSteps(const TInstallPaths
         FHost.AddLog(texts::RowsRemovedByGfix(removed.Table, removed.Before, removed.After));
     if (FRebuild != nullptr) FRebuild->Run(paths);
     CheckNoRowsLost(paths, beforeBackup);
+    if (damaged && FRebuild != nullptr) RunDataRepair(paths);
     return std::nullopt;
   } catch (const ERowsLost& error) {
     FFailureDetail = error.what();
@@ -161,9 +165,15 @@ std::optional<std::string> TRepairProcedure::RunGuardedSteps(const TInstallPaths
   }
 }
 
+void TRepairProcedure::RunDataRepair(const TInstallPaths& paths) {
+  EnterPhase(paths, TRepairPhase::DataRepair);
+  if (FDataRepair != nullptr) FDataRepair->Run(paths);
+}
+
 // The marker follows the repair; one that cannot be rewritten still marks a
 // repair in progress, which is all a later run needs.
 void TRepairProcedure::EnterPhase(const TInstallPaths& paths, TRepairPhase phase) {
+  if (FHost.StopRequested()) throw ERepairStopped(texts::StoppedByOperator(PhaseName(phase)));
   FMarker.Phase = phase;
   WriteRepairMarker(paths, FMarker);
 }
@@ -175,6 +185,8 @@ std::optional<TRowCounts> TRepairProcedure::CountRowsForInformation(const TInsta
   if (FRowCounter == nullptr) return std::nullopt;
   try {
     return FRowCounter->Count(paths.Database);
+  } catch (const ERepairStopped&) {
+    throw;
   } catch (const std::exception& error) {
     FHost.AddLog(texts::RowsNotCounted(when, error.what()));
     return std::nullopt;
@@ -193,18 +205,34 @@ void TRepairProcedure::CheckNoRowsLost(const TInstallPaths& paths, const std::op
   throw ERowsLost(text);
 }
 
-void TRepairProcedure::RunGfixPasses(const TInstallPaths& paths) {
-  RunTool(GfixValidateCommand(paths), BoundFor("gfix -v", paths, ToolLimits));
-  RunTool(GfixMendCommand(paths), BoundFor("gfix -mend", paths, ToolLimits));
+// True when a pass found physical damage. A pass stopped for being past its
+// bound may have written anything into the file: its work is undone by
+// putting the original back, and the rebuild reads the original.
+bool TRepairProcedure::RunGfixPasses(const TInstallPaths& paths) {
+  bool damaged = false;
+  for (const auto& [tool, commandLine] : {std::pair{std::string("gfix -v"), GfixValidateCommand(paths)},
+                                          std::pair{std::string("gfix -mend"), GfixMendCommand(paths)}}) {
+    try {
+      damaged = RunTool(commandLine, BoundFor(tool, paths, ToolLimits)) || damaged;
+    } catch (const EToolStopped& stopped) {
+      FHost.AddLog(stopped.what());
+      if (auto failure = PutSafetyCopyInPlace(paths, FMarker.SafetyCopySize.value_or(0)))
+        throw Exception(texts::CopyBackFailed(paths.SafetyCopy, texts::Reason(*failure)));
+      FHost.AddLog(texts::ToolResultDiscarded(tool, paths.SafetyCopy));
+      return true;
+    }
+  }
+  return damaged;
 }
 
 // A pass that reports physical damage is summed up in the operator's words.
-void TRepairProcedure::RunTool(const std::string& commandLine, const TToolBound& bound) {
+bool TRepairProcedure::RunTool(const std::string& commandLine, const TToolBound& bound) {
   FHost.ProcessEvents();
   std::vector<std::string> output;
-  RunLoggedTool(FHost, commandLine, bound, &output);
-  const std::string summary = SummariseGfix(bound.Tool, output);
+  const std::uint32_t exitCode = RunLoggedTool(FHost, commandLine, bound, &output);
+  const std::string summary = SummariseGfix(bound.Tool, output, exitCode);
   if (!summary.empty()) FHost.AddLog(summary);
+  return !summary.empty();
 }
 
 bool TRepairProcedure::PutSafetyCopyBack(const TInstallPaths& paths) {
@@ -220,8 +248,13 @@ TRepairOutcome TRepairProcedure::Conclude(const TInstallPaths& paths, bool faile
   std::optional<std::string> markerStays;
   if (!failed || originalInPlace) markerStays = EndMarkedRepair(FHost, paths);
   if (!failed) {
-    if (FRebuild != nullptr)
-      FHost.ShowMessage(texts::RepairDone + (markerStays ? "\r" + *markerStays : "") + WhereTheLogIs());
+    const auto indexesOff = FRebuild != nullptr ? FRebuild->IndexesLeftOff() : std::vector<std::string>{};
+    const std::string after = (markerStays ? "\r" + *markerStays : "") + WhereTheLogIs();
+    if (!indexesOff.empty()) {
+      FHost.ShowMessage(texts::RepairDoneIndexesOffBox(indexesOff, paths.SafetyCopy) + after);
+      return TRepairOutcome::DoneIndexesOff;
+    }
+    if (FRebuild != nullptr) FHost.ShowMessage(texts::RepairDone + after);
     return TRepairOutcome::Done;
   }
   const std::string state = originalInPlace ? texts::DatabaseIsAsBefore(paths.SafetyCopy)

@@ -47,10 +47,11 @@ class TRepairProcedure {
   TRepairOutcome Stop(const std::string& message);
   std::optional<std::string> RunGuardedSteps(const TInstallPaths& paths);
   void EnterPhase(const TInstallPaths& paths, TRepairPhase phase);
-  void RunGfixPasses(const TInstallPaths& paths);
+  bool RunGfixPasses(const TInstallPaths& paths);
+  void RunDataRepair(const TInstallPaths& paths);
   std::optional<TRowCounts> CountRowsForInformation(const TInstallPaths& paths, const std::string& when);
   void CheckNoRowsLost(const TInstallPaths& paths, const std::optional<TRowCounts>& beforeBackup);
-  void RunTool(const std::string& commandLine, const TToolBound& bound);
+  bool RunTool(const std::string& commandLine, const TToolBound& bound);
   bool PutSafetyCopyBack(const TInstallPaths& paths);
   TRepairOutcome Conclude(const TInstallPaths& paths, bool failed, bool originalInPlace);
 

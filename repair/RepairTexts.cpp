@@ -241,4 +241,51 @@ std::string ToolNotStarted(const std::string& tool) {
          "quá dài). Chương trình không sửa tiếp.";
 }
 
+std::string GfixStoppedOnError(const std::string& pass, const std::string& line) {
+  return pass + " dừng giữa chừng vì lỗi (\"" + line +
+         "\"): cơ sở dữ liệu bị hỏng vật lý. Một phần dữ liệu hỏng có thể không cứu được; bản gốc vẫn ở bản sao an toàn.";
+}
+
+std::string ToolResultDiscarded(const std::string& tool, const std::string& safetyCopyPath) {
+  return "Bỏ kết quả của " + tool + ": đặt lại bản gốc từ " + safetyCopyPath + " rồi dựng lại từ bản gốc.";
+}
+
+std::string IndexActivated(const std::string& index, const std::string& table) {
+  return "Đã bật chỉ mục " + index + " của bảng " + table + ".";
+}
+
+std::string IndexNotActivated(const std::string& index, const std::string& table, const std::string& error) {
+  return "Không bật được chỉ mục " + index + " của bảng " + table + ": " + error;
+}
+
+std::string IndexLeftOff(const std::string& index, const std::string& table, const std::vector<std::string>& keys) {
+  std::string list;
+  for (const auto& key : keys) list += (list.empty() ? "" : "; ") + key;
+  return "Chỉ mục " + index + " của bảng " + table + " vẫn tắt. Giá trị khoá gây lỗi: " +
+         (list.empty() ? std::string("(không đọc được)") : list) + ".";
+}
+
+std::string RepairDoneIndexesOffBox(const std::vector<std::string>& indexes, const std::string& safetyCopyPath) {
+  std::string list;
+  for (const auto& index : indexes) list += (list.empty() ? "" : ", ") + index;
+  return "Đã dựng lại cơ sở dữ liệu và VYR dùng được, nhưng các chỉ mục sau chưa bật được: " + list +
+         ".\rCác giá trị khoá gây lỗi có trong nhật ký. Hãy gọi bộ phận hỗ trợ.\rBản gốc vẫn nằm trong " +
+         safetyCopyPath + ".";
+}
+
+std::string BackupRetriedWithoutTable(const std::string& table) {
+  return "gbak không đọc được bảng " + table +
+         " (trang con trỏ hỏng): sao lưu lại một lần, bỏ dữ liệu bảng này (tuỳ chọn -skip_data).";
+}
+
+std::string TableLeftOutOfBackup(const std::string& table) {
+  return "gbak chỉ sao lưu được khi bỏ dữ liệu bảng " + table +
+         ": dựng lại sẽ làm mất dữ liệu bảng này, nên cơ sở dữ liệu không được dựng lại. Bản sao lưu thiếu bảng này "
+         "vẫn ở VYRBK.FBK cho bộ phận hỗ trợ.";
+}
+
+std::string FileMissing(const std::string& path) { return "Không có file " + path + "."; }
+
+std::string StoppedByOperator(const std::string& step) { return "Đã dừng " + step + " theo yêu cầu của người dùng."; }
+
 }  // namespace texts

@@ -103,4 +103,38 @@ std::string GfixFoundDamage(const std::string& pass, const std::string& errors);
 // A tool that is there but could not be started.
 std::string ToolNotStarted(const std::string& tool);
 
+// A gfix pass that ended on an error of its own before it had seen the whole file.
+std::string GfixStoppedOnError(const std::string& pass, const std::string& line);
+
+// Physical damage: the rebuild comes first, the statements run on its result.
+inline const std::string RebuildingBeforeDataRepair =
+    "Cơ sở dữ liệu bị hỏng vật lý: dựng lại cơ sở dữ liệu từ bản sao lưu trước, rồi mới sửa trùng dữ liệu trên cơ sở "
+    "dữ liệu mới (không ghi vào file đang hỏng).";
+std::string ToolResultDiscarded(const std::string& tool, const std::string& safetyCopyPath);
+
+// The restore left the database shut down because indexes could not be activated.
+inline const std::string RestoredWithIndexesOff =
+    "Cơ sở dữ liệu phục hồi bị để ngoại tuyến vì không bật được một số chỉ mục: đưa cơ sở dữ liệu lên (gfix -online) "
+    "và thử bật lại từng chỉ mục.";
+std::string IndexActivated(const std::string& index, const std::string& table);
+std::string IndexNotActivated(const std::string& index, const std::string& table, const std::string& error);
+inline const std::string DuplicateKeysAgain =
+    "Chỉ mục khoá không bật được vì còn khoá trùng (chỉ mục hỏng đã che chúng): chạy lại bước sửa trùng dữ liệu rồi "
+    "bật lại chỉ mục.";
+std::string IndexLeftOff(const std::string& index, const std::string& table, const std::vector<std::string>& keys);
+// The box of a repair whose database works with some indexes off.
+std::string RepairDoneIndexesOffBox(const std::vector<std::string>& indexes, const std::string& safetyCopyPath);
+
+// gbak's own remedies, applied once.
+inline const std::string BackupRetriedWithLimbo =
+    "gbak gặp giao dịch treo (limbo): sao lưu lại một lần với tuỳ chọn -limbo (bỏ qua các giao dịch treo).";
+std::string BackupRetriedWithoutTable(const std::string& table);
+std::string TableLeftOutOfBackup(const std::string& table);
+
+// A file of the program that is not there.
+std::string FileMissing(const std::string& path);
+
+// A step stopped by the operator.
+std::string StoppedByOperator(const std::string& step);
+
 }  // namespace texts

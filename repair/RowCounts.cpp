@@ -1,5 +1,7 @@
 #include "repair/RowCounts.h"
 
+#include <exception>
+
 #include "db/DbConnection.h"
 #include "repair/RepairConnection.h"
 
@@ -17,29 +19,31 @@ std::string Quoted(const std::string& name) {
   return quoted + "\"";
 }
 
-std::string CountQuery(const std::vector<std::string>& tables) {
-  std::string query;
-  for (std::size_t i = 0; i < tables.size(); ++i)
-    query += std::string(i == 0 ? "" : " union all ") + "select cast(" + std::to_string(i) +
-             " as integer), count(*) from " + Quoted(tables[i]);
-  return query;
-}
-
 }  // namespace
 
 TRowCounts TClientRowCounter::Count(const std::string& database) {
   TDbConnection connection;
-  PointConnectionAt(connection, FProgramFolder, database);
+  const TRowCounts counts = CountRowsThrough(connection, FProgramFolder, database);
+  connection.Close();
+  return counts;
+}
+
+TRowCounts CountRowsThrough(TDbConnection& connection, const std::string& programFolder, const std::string& database) {
+  PointConnectionAt(connection, programFolder, database);
   connection.LoginPrompt = false;
   connection.Open();
   std::vector<std::string> tables;
   for (const auto& row : connection.SelectRows(UserTablesQuery))
     if (row[0]) tables.push_back(*row[0]);
   TRowCounts counts;
-  if (!tables.empty())
-    for (const auto& row : connection.SelectRows(CountQuery(tables)))
-      counts[tables.at(std::stoul(*row[0]))] = std::stoll(*row[1]);
-  connection.Close();
+  for (const auto& table : tables) {
+    try {
+      const auto rows = connection.SelectRows("select count(*) from " + Quoted(table));
+      counts[table] = rows.empty() || !rows[0][0] ? UnreadableRows : std::stoll(*rows[0][0]);
+    } catch (const std::exception&) {
+      counts[table] = UnreadableRows;
+    }
+  }
   return counts;
 }
 
@@ -47,7 +51,8 @@ std::vector<TRowLoss> RowsLost(const TRowCounts& before, const TRowCounts& after
   std::vector<TRowLoss> lost;
   for (const auto& [table, rows] : before) {
     const auto found = after.find(table);
-    const std::int64_t now = found == after.end() ? 0 : found->second;
+    if (rows == UnreadableRows) continue;
+    const std::int64_t now = found == after.end() || found->second == UnreadableRows ? 0 : found->second;
     if (now < rows) lost.push_back({table, rows, now});
   }
   return lost;

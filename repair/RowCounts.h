@@ -13,6 +13,10 @@
 
 using TRowCounts = std::map<std::string, std::int64_t>;  // table name -> rows
 
+// The count of a table the server could not read (a destroyed pointer page):
+// it is compared with nothing before, and counts as no rows after.
+constexpr std::int64_t UnreadableRows = -1;
+
 class TRowCounter {
  public:
   virtual ~TRowCounter() = default;
@@ -30,6 +34,12 @@ class TClientRowCounter : public TRowCounter {
  private:
   std::string FProgramFolder;
 };
+
+class TDbConnection;
+
+// Opens the connection on the database and counts table by table; the
+// connection stays open. A table that cannot be read counts UnreadableRows.
+TRowCounts CountRowsThrough(TDbConnection& connection, const std::string& programFolder, const std::string& database);
 
 // A table with fewer rows after the rebuild than before it.
 struct TRowLoss {

@@ -22,8 +22,10 @@ std::string GfixValidateCommand(const TInstallPaths& paths) { return GfixCommand
 
 std::string GfixMendCommand(const TInstallPaths& paths) { return GfixCommand(paths, "-mend -ig"); }
 
-std::string GbakBackupCommand(const TInstallPaths& paths) {
-  return QuoteArgument(paths.Gbak()) + " -b -g -ig " + Account() + " " + QuoteArgument(paths.Database) + " " +
+std::string GfixOnlineCommand(const TInstallPaths& paths) { return GfixCommand(paths, "-online"); }
+
+std::string GbakBackupCommand(const TInstallPaths& paths, const std::string& remedy) {
+  return QuoteArgument(paths.Gbak()) + " -b -g -ig " + (remedy.empty() ? "" : remedy + " ") + Account() + " " + QuoteArgument(paths.Database) + " " +
          QuoteArgument(paths.Backup);
 }
 
@@ -46,8 +48,13 @@ std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, c
                             std::vector<std::string>* captured) {
   TToolWatch watch(bound);
   bool stop = false;
+  bool byOperator = false;
   std::string reason;
   const auto look = [&] {
+    if (reason.empty() && host.StopRequested()) {
+      byOperator = true;
+      reason = texts::StoppedByOperator(bound.Tool);
+    }
     if (reason.empty()) reason = watch.Check();
     stop = !reason.empty();
   };
@@ -63,6 +70,8 @@ std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, c
         look();
         host.ProcessEvents();
       });
+  if (byOperator) throw ERepairStopped(reason);
+  if (reason.empty()) reason = watch.CheckFiles();
   if (!reason.empty()) throw EToolStopped(reason);
   return Started(exitCode, commandLine);
 }

@@ -13,13 +13,17 @@
 
 std::string GfixValidateCommand(const TInstallPaths& paths);
 std::string GfixMendCommand(const TInstallPaths& paths);
-std::string GbakBackupCommand(const TInstallPaths& paths);
+std::string GfixOnlineCommand(const TInstallPaths& paths);
+// remedy: switches gbak named itself ("-limbo", "-skip_data TABLE"), put
+// after the usual ones; empty for the usual backup.
+std::string GbakBackupCommand(const TInstallPaths& paths, const std::string& remedy = "");
 
 // Runs a tool with its output going line by line to the host's log and the
 // host's events processed while it runs silently. The tool's exit code. A
 // tool past its bound is ended and EToolStopped raised with the reason. The
 // tool's lines are also kept in captured, when given. A tool that is there
 // but cannot be started raises an error; one that does not exist at all
-// gives ConsoleToolFailure and no line.
+// gives ConsoleToolFailure and no line. A stop the operator asked for
+// through the host ends the tool too and raises ERepairStopped.
 std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, const TToolBound& bound,
                             std::vector<std::string>* captured = nullptr);

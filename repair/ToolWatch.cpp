@@ -19,6 +19,10 @@ TToolWatch::TToolWatch(TToolBound bound) : FBound(std::move(bound)), FStarted(pl
 std::string TToolWatch::Check() {
   const std::uint64_t seconds = (platform::SteadyMilliseconds() - FStarted) / 1000;
   if (seconds >= FBound.Seconds) return texts::ToolTookTooLong(FBound.Tool, FBound.Seconds, FBound.DatabaseBytes);
+  return CheckFiles();
+}
+
+std::string TToolWatch::CheckFiles() const {
   for (const auto& file : FBound.WatchedFiles) {
     const std::uint64_t size = platform::FileSize(file).value_or(0);
     if (size > FBound.LargestFileBytes) return texts::ToolGrewAFile(FBound.Tool, file, size, FBound.DatabaseBytes);

@@ -39,11 +39,20 @@ class EToolStopped : public Exception {
   using Exception::Exception;
 };
 
+// The operator stopped the repair: the running step ends and the guard puts
+// the safety copy back.
+class ERepairStopped : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 // Watches one run: Check answers the reason to stop it, or nothing.
 class TToolWatch {
  public:
   explicit TToolWatch(TToolBound bound);
   std::string Check();
+  // The files alone: a tool may grow one and end before a look during its run.
+  std::string CheckFiles() const;
 
  private:
   TToolBound FBound;

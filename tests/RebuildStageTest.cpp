@@ -153,24 +153,28 @@ bool ProcessAlive(const std::string& pidFile) {
   return text && ::kill(std::stoi(*text), 0) == 0;
 }
 
-TEST(BoundedTools, AGfixThatNeverEndsIsStoppedAndTheRepairFailsWithTheDatabaseAsBefore) {
+// A gfix past its bound may have written anything: it is ended, the
+// original goes back in place, and the database is rebuilt from the
+// original, as an expert whose mend ran away would rebuild it.
+TEST(BoundedTools, AGfixThatNeverEndsIsStoppedAndTheOriginalIsRebuilt) {
   TRebuildRun run;
   TTestFolder pids("pids");
   HangingTool(run.folder / "fb/bin/gfix", pids / "gfix.pid");
   TRepairProcedure procedure(run.host, nullptr, &run.stage);
   procedure.ToolLimits = TightLimits();
-  EXPECT_EQ(procedure.Run(run.folder.Path()), TRepairOutcome::FailedAsBefore);
-  ASSERT_FALSE(run.host.Log.empty());
-  EXPECT_EQ(run.host.Log[0], texts::ToolTookTooLong("gfix -v", 1, platform::FileSize(run.paths.SafetyCopy).value()));
-  EXPECT_EQ(run.host.Messages, Lines{texts::RepairFailedBox(texts::DatabaseIsAsBefore(run.paths.SafetyCopy))});
+  EXPECT_EQ(procedure.Run(run.folder.Path()), TRepairOutcome::Done);
+  EXPECT_EQ(run.host.Log, (Lines{texts::ToolTookTooLong("gfix -v", 1, platform::FileSize(run.paths.SafetyCopy).value()),
+                                 texts::ToolResultDiscarded("gfix -v", run.paths.SafetyCopy),
+                                 texts::RebuildingBeforeDataRepair}));
+  EXPECT_EQ(run.host.Messages, Lines{texts::RepairDone});
   EXPECT_FALSE(ProcessAlive(pids / "gfix.pid"));
-  EXPECT_TRUE(platform::SameContents(run.paths.Database, run.paths.SafetyCopy));
+  EXPECT_NE(RunIsqlOn(run.paths.Database, "select 'rows=' || count(*) from T;\n").find("rows=2"), std::string::npos);
 }
 
 // A gfix that writes far past the end of the database, as a mend of a
 // garbled index root page did: stopped long before the disk fills, and the
-// grown file is not kept as the database.
-TEST(BoundedTools, AToolThatGrowsTheDatabaseFarPastItsSizeIsStopped) {
+// grown file is neither kept as the database nor backed up.
+TEST(BoundedTools, AToolThatGrowsTheDatabaseFarPastItsSizeIsStoppedAndItsFileDropped) {
   TRebuildRun run;
   fs::remove(run.folder / "fb/bin/gfix");
   MakeExecutableScript(run.folder / "fb/bin/gfix",
@@ -178,10 +182,27 @@ TEST(BoundedTools, AToolThatGrowsTheDatabaseFarPastItsSizeIsStopped) {
   TRepairProcedure procedure(run.host, nullptr, &run.stage);
   procedure.ToolLimits = TightLimits();
   procedure.ToolLimits.BaseSeconds = 600;
-  EXPECT_EQ(procedure.Run(run.folder.Path()), TRepairOutcome::FailedAsBefore);
+  EXPECT_EQ(procedure.Run(run.folder.Path()), TRepairOutcome::Done);
   ASSERT_FALSE(run.host.Log.empty());
   EXPECT_EQ(run.host.Log[0].rfind("Đã dừng gfix -v: file " + run.paths.Database + " đã lớn tới ", 0), 0u) << run.host.Log[0];
-  EXPECT_TRUE(platform::SameContents(run.paths.Database, run.paths.SafetyCopy));
+  EXPECT_LT(platform::FileSize(run.paths.Backup).value(), platform::FileSize(run.paths.SafetyCopy).value());
+  EXPECT_NE(RunIsqlOn(run.paths.Database, "select 'rows=' || count(*) from T;\n").find("rows=2"), std::string::npos);
+}
+
+// A gfix that grows the file and ends before any look during its run: the
+// look after its end catches it.
+TEST(BoundedTools, AToolThatGrowsTheFileAndEndsAtOnceIsCaughtAfterItsEnd) {
+  TRebuildRun run;
+  fs::remove(run.folder / "fb/bin/gfix");
+  MakeExecutableScript(run.folder / "fb/bin/gfix", "for db; do :; done\ntruncate -s 20G \"$db\"\n");
+  TRepairProcedure procedure(run.host, nullptr, &run.stage);
+  procedure.ToolLimits = TightLimits();
+  procedure.ToolLimits.BaseSeconds = 600;
+  EXPECT_EQ(procedure.Run(run.folder.Path()), TRepairOutcome::Done);
+  ASSERT_GE(run.host.Log.size(), 2u);
+  EXPECT_EQ(run.host.Log[0].rfind("Đã dừng gfix -v: file " + run.paths.Database + " đã lớn tới ", 0), 0u) << run.host.Log[0];
+  EXPECT_EQ(run.host.Log[1], texts::ToolResultDiscarded("gfix -v", run.paths.SafetyCopy));
+  EXPECT_LT(platform::FileSize(run.paths.Database).value(), 1u << 24);
 }
 
 TEST(BoundedTools, ABackupThatNeverEndsIsStoppedAndLeavesNoBackup) {

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QToolButton>
 #include <QPlainTextEdit>
@@ -28,16 +29,24 @@
 
 namespace {
 
-// Closes every message box it sees and keeps its text.
+// Closes every message box it sees and keeps its text; a question is
+// answered with answer.
 struct TMessageBoxes {
+  explicit TMessageBoxes(QMessageBox::StandardButton answer = QMessageBox::No) : answer(answer) {}
+  QMessageBox::StandardButton answer;
   QStringList texts;
   TModalDriver driver{[this](QWidget* modal) {
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
       texts << box->text();
-      box->button(QMessageBox::Ok) != nullptr ? box->button(QMessageBox::Ok)->click() : box->reject();
+      if (box->button(QMessageBox::Ok) != nullptr) box->button(QMessageBox::Ok)->click();
+      else if (box->button(answer) != nullptr) box->button(answer)->click();
+      else box->reject();
     }
   }};
 };
+
+const QString StopQuestion =
+    QString::fromUtf8("Dừng sửa dữ liệu?\rBước đang chạy sẽ dừng và cơ sở dữ liệu được đặt lại như trước khi sửa.");
 
 QStringList LogLines(const TRepairForm& form) {
   return form.mLog->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -240,11 +249,13 @@ class RepairFormTest : public QObject {
     form.txtPath->setText(QString::fromStdString(folder.Path()));
     QList<bool> enabledDuringRun;
     QTimer probe;
+    bool cancelled = false;
     connect(&probe, &QTimer::timeout, [&] {
-      if (!form.RepairRunning()) return;
+      if (!form.RepairRunning() || QApplication::activeModalWidget() != nullptr) return;
       enabledDuringRun << (form.btChap_Nhan->isEnabled() || form.txtPath->isEnabled());
       form.btChap_NhanClick(form.btChap_Nhan);  // a second repair must not start inside the first
-      form.btHuy_Bo->click();                   // closing waits for the running repair
+      if (!cancelled) form.btHuy_Bo->click();   // asks; the answer No lets the run go on
+      cancelled = true;
       enabledDuringRun << !form.isVisible();
     });
     probe.start(50);
@@ -253,9 +264,44 @@ class RepairFormTest : public QObject {
     QVERIFY(!enabledDuringRun.isEmpty());
     QVERIFY(!enabledDuringRun.contains(true));
     QCOMPARE(LogLines(form).mid(0, 4), (QStringList{"gfix -v", "done", "gfix -mend", "done"}));
-    QCOMPARE(WithoutSavedLog(boxes.texts), QStringList{DoneText});  // one repair, one done box
+    QCOMPARE(WithoutSavedLog(boxes.texts), (QStringList{StopQuestion, DoneText}));  // one repair, one done box
     QVERIFY(form.btChap_Nhan->isEnabled() && form.txtPath->isEnabled());
-    QTRY_VERIFY(!form.isVisible());  // the close asked for during the run happens now
+    QVERIFY(form.isVisible());
+  }
+
+  // Cancel or the close box during a run: once the operator says yes, the
+  // running tool ends at once and the original goes back; the close box
+  // then closes the window. Nobody has to kill the program.
+  void cancelOrCloseDuringARunStopsItOnceTheOperatorSaysYes() {
+    for (const bool closing : {false, true}) {
+      TTestFolder folder("VYR10");
+      MakeInstallFolder(folder, "30");
+      const std::string original = ReadFileBytes(folder / "DATA/VYR.FDB");
+      TRepairForm form;
+      form.SetPause([](unsigned) {});
+      TMessageBoxes boxes(QMessageBox::Yes);
+      form.show();
+      form.txtPath->setText(QString::fromStdString(folder.Path()));
+      QTimer probe;
+      connect(&probe, &QTimer::timeout, [&] {
+        if (!form.RepairRunning() || !LogLines(form).contains("gfix -v") || QApplication::activeModalWidget() != nullptr)
+          return;
+        probe.stop();
+        closing ? (void)form.close() : form.btHuy_Bo->click();
+      });
+      probe.start(20);
+      QElapsedTimer clock;
+      clock.start();
+      form.btChap_Nhan->click();
+      QVERIFY2(clock.elapsed() < 25000, "the tool was not stopped");
+      QVERIFY(LogLines(form).contains(QString::fromStdString(texts::StoppedByOperator("gfix -v"))));
+      QCOMPARE(boxes.texts.size(), 2);
+      QCOMPARE(boxes.texts[0], StopQuestion);
+      QVERIFY(boxes.texts[1].startsWith(QString::fromStdString(texts::RepairFailedBox(""))));
+      QCOMPARE(ReadFileBytes(folder / "DATA/VYR.FDB"), original);
+      if (closing) QTRY_VERIFY(!form.isVisible());
+      else QVERIFY(form.isVisible());
+    }
   }
 
   void aStrayKeyDuringARunNeitherCancelsNorClosesTheWindow() {

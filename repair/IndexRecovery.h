@@ -1,0 +1,49 @@
+// A restore that leaves the database shut down because indexes could not be
+// activated (duplicate keys a damaged unique index hid, foreign keys whose
+// parent rows the damage destroyed) is finished as a Firebird expert would:
+// the database is brought online, each inactive index is tried, duplicate
+// keys of the repair's own tables are renamed and their index tried again.
+// What still cannot be activated is named with its offending keys.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "repair/InstallPaths.h"
+#include "repair/RepairHost.h"
+#include "repair/RepairStage.h"
+#include "repair/ToolWatch.h"
+
+class TDbConnection;
+
+class TIndexRecovery {
+ public:
+  // programFolder ends with the separator; duplicateKeys renames duplicated
+  // keys of DMDTTT, DM and BLUONG (may be null).
+  TIndexRecovery(TRepairHost& host, std::string programFolder, TRepairStage* duplicateKeys)
+      : FHost(host), FProgramFolder(std::move(programFolder)), FDuplicateKeys(duplicateKeys) {}
+
+  // True when the database was shut down with inactive indexes and is online
+  // now; false, with nothing changed, for any other state.
+  bool Recover(const TInstallPaths& paths, const TToolLimits& limits);
+
+  // "INDEX (TABLE)" for every index the last recovery left inactive.
+  const std::vector<std::string>& IndexesLeftOff() const { return FLeftOff; }
+
+  struct TIndex {
+    std::string Name, Table;
+    bool Unique = false;
+  };
+
+ private:
+  void OpenConnection(TDbConnection& connection, const TInstallPaths& paths) const;
+  std::vector<TIndex> InactiveIndexesOfShutDownDatabase(const TInstallPaths& paths) const;
+  bool BringOnline(const TInstallPaths& paths, const TToolLimits& limits);
+  std::vector<std::pair<TIndex, std::string>> Activate(const TInstallPaths& paths, const std::vector<TIndex>& indexes);
+  std::vector<std::string> OffendingKeys(const TInstallPaths& paths, const TIndex& index, const std::string& error) const;
+
+  TRepairHost& FHost;
+  std::string FProgramFolder;
+  TRepairStage* FDuplicateKeys;
+  std::vector<std::string> FLeftOff;
+};

@@ -1,0 +1,109 @@
+#include "repair/RowCountChild.h"
+
+#include <sstream>
+
+#include "platform/CommandLine.h"
+#include "platform/Exception.h"
+#include "platform/Files.h"
+#include "repair/RepairTexts.h"
+#include "tools/ConsoleTool.h"
+
+namespace {
+
+const std::string CountStep = "đếm dòng";
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::string HexOf(const std::string& text) {
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char c : text) {
+    hex += digits[c >> 4];
+    hex += digits[c & 15];
+  }
+  return hex;
+}
+
+std::string TextOfHex(const std::string& hex) {
+  if (hex.size() % 2 != 0) throw Exception("Not a hexadecimal text: " + hex);
+  std::string text;
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    const int high = HexDigit(hex[i]), low = HexDigit(hex[i + 1]);
+    if (high < 0 || low < 0) throw Exception("Not a hexadecimal text: " + hex);
+    text += static_cast<char>(high << 4 | low);
+  }
+  return text;
+}
+
+std::vector<std::string> RowCountLines(const TRowCounts& counts) {
+  std::vector<std::string> lines;
+  for (const auto& [table, rows] : counts)
+    lines.push_back(rows == UnreadableRows ? "unreadable " + HexOf(table) : "rows " + std::to_string(rows) + " " + HexOf(table));
+  return lines;
+}
+
+std::string RowCountErrorLine(const std::string& error) { return "error " + HexOf(error); }
+
+TRowCounts RowCountsOfLines(const std::vector<std::string>& lines) {
+  TRowCounts counts;
+  for (const auto& line : lines) {
+    std::istringstream words(line);
+    std::string kind, first, second;
+    words >> kind >> first >> second;
+    if (kind == "error") throw Exception(TextOfHex(first));
+    if (kind == "unreadable" && !first.empty() && second.empty()) {
+      counts[TextOfHex(first)] = UnreadableRows;
+      continue;
+    }
+    if (kind != "rows" || second.empty() || first.find_first_not_of("0123456789") != std::string::npos)
+      throw Exception("Unreadable line from " + RowCountProgramName + ": " + line);
+    counts[TextOfHex(second)] = std::stoll(first);
+  }
+  return counts;
+}
+
+// The child's time bound is the tools' rule; its lines are kept, not logged.
+TRowCounts TChildRowCounter::Count(const std::string& database) {
+  const std::string program = FProgramFolder + RowCountProgramName;
+  if (!platform::FileExists(program)) throw Exception(texts::FileMissing(program));
+  TToolBound bound;
+  bound.Tool = CountStep;
+  bound.DatabaseBytes = platform::FileSize(database).value_or(0);
+  bound.Seconds = Limits.BaseSeconds + Limits.SecondsPerMegabyte * (bound.DatabaseBytes >> 20);
+  bound.LargestFileBytes = UINT64_MAX;
+  TToolWatch watch(bound);
+  std::vector<std::string> lines;
+  bool stop = false, byOperator = false;
+  std::string reason;
+  const auto look = [&] {
+    if (reason.empty() && FHost.StopRequested()) {
+      byOperator = true;
+      reason = texts::StoppedByOperator(CountStep);
+    }
+    if (reason.empty()) reason = watch.Check();
+    stop = !reason.empty();
+  };
+  const std::uint32_t exitCode = RunConsoleTool(
+      platform::QuoteArgument(program) + " " + HexOf(database),
+      [&](const std::string& line) {
+        if (!line.empty()) lines.push_back(line);
+        look();
+        if (line.rfind("error ", 0) == 0) stop = true;  // the child ends on its own; no need to wait
+      },
+      false, &stop, "",
+      [&] {
+        look();
+        FHost.ProcessEvents();
+      });
+  if (byOperator) throw ERepairStopped(reason);
+  if (!reason.empty()) throw Exception(reason);
+  if (exitCode == ConsoleToolFailure && lines.empty()) throw Exception(texts::ToolNotStarted(program));
+  return RowCountsOfLines(lines);
+}
