@@ -14,9 +14,10 @@ constexpr std::size_t KeysShown = 20;
 
 const char* const ShutdownModeQuery = "select MON$SHUTDOWN_MODE from MON$DATABASE";
 
+// A foreign key gbak could not activate is marked 3, not 1.
 const char* const InactiveIndexesQuery =
     "select trim(RDB$INDEX_NAME), trim(RDB$RELATION_NAME), coalesce(RDB$UNIQUE_FLAG, 0) from RDB$INDICES "
-    "where RDB$INDEX_INACTIVE = 1 and coalesce(RDB$SYSTEM_FLAG, 0) = 0 order by RDB$RELATION_NAME, RDB$INDEX_NAME";
+    "where coalesce(RDB$INDEX_INACTIVE, 0) <> 0 and coalesce(RDB$SYSTEM_FLAG, 0) = 0 order by RDB$RELATION_NAME, RDB$INDEX_NAME";
 
 std::string Quoted(const std::string& name) {
   std::string quoted = "\"";
@@ -142,30 +143,76 @@ std::vector<std::pair<TIndexRecovery::TIndex, std::string>> TIndexRecovery::Acti
   return failed;
 }
 
-// Every duplicated key of a unique index, read from the table itself; the
-// server's key for any other index.
+namespace {
+
+std::vector<std::string> SegmentsOf(TDbConnection& connection, const std::string& index) {
+  std::vector<std::string> columns;
+  for (const auto& row : connection.SelectRows("select trim(RDB$FIELD_NAME) from RDB$INDEX_SEGMENTS where "
+                                               "RDB$INDEX_NAME = " + Literal(index) + " order by RDB$FIELD_POSITION"))
+    if (row[0]) columns.push_back(*row[0]);
+  return columns;
+}
+
+std::string ColumnList(const std::vector<std::string>& columns, const std::string& prefix) {
+  std::string list;
+  for (const auto& column : columns) list += (list.empty() ? "" : ", ") + prefix + Quoted(column);
+  return list;
+}
+
+// "NAM = 2024, MSNV = NV1 (2 dòng)" for each row of columns then a count.
+std::vector<std::string> KeysOfRows(const std::vector<TFbRow>& rows, const std::vector<std::string>& columns) {
+  std::vector<std::string> keys;
+  for (const auto& row : rows) {
+    std::string key;
+    for (std::size_t i = 0; i < columns.size(); ++i)
+      key += (i == 0 ? "" : ", ") + columns[i] + " = " + (row[i] ? *row[i] : std::string("null"));
+    keys.push_back(key + " (" + (row[columns.size()] ? *row[columns.size()] : std::string("?")) + " dòng)");
+  }
+  return keys;
+}
+
+// The keys a unique index finds more than once.
+std::vector<std::string> DuplicatedKeys(TDbConnection& connection, const TIndexRecovery::TIndex& index) {
+  const auto columns = SegmentsOf(connection, index.Name);
+  if (columns.empty()) return {};
+  const std::string list = ColumnList(columns, "");
+  return KeysOfRows(connection.SelectRows("select first " + std::to_string(KeysShown) + " " + list + ", count(*) from " +
+                                          Quoted(index.Table) + " group by " + list + " having count(*) > 1"),
+                    columns);
+}
+
+// The keys of a foreign key whose parent row is not there.
+std::vector<std::string> OrphanKeys(TDbConnection& connection, const TIndexRecovery::TIndex& index) {
+  const auto parent = connection.SelectRows(
+      "select trim(p.RDB$INDEX_NAME), trim(p.RDB$RELATION_NAME) from RDB$INDICES c join RDB$INDICES p on "
+      "p.RDB$INDEX_NAME = c.RDB$FOREIGN_KEY where c.RDB$INDEX_NAME = " + Literal(index.Name));
+  if (parent.empty() || !parent[0][0] || !parent[0][1]) return {};
+  const auto columns = SegmentsOf(connection, index.Name);
+  const auto parentColumns = SegmentsOf(connection, *parent[0][0]);
+  if (columns.empty() || columns.size() != parentColumns.size()) return {};
+  std::string match, present;
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    match += std::string(i == 0 ? "" : " and ") + "p." + Quoted(parentColumns[i]) + " = c." + Quoted(columns[i]);
+    present += std::string(i == 0 ? "" : " and ") + "c." + Quoted(columns[i]) + " is not null";
+  }
+  return KeysOfRows(connection.SelectRows("select first " + std::to_string(KeysShown) + " " + ColumnList(columns, "c.") +
+                                          ", count(*) from " + Quoted(index.Table) + " c where " + present +
+                                          " and not exists (select 1 from " + Quoted(*parent[0][1]) + " p where " +
+                                          match + ") group by " + ColumnList(columns, "c.")),
+                    columns);
+}
+
+}  // namespace
+
+// Read from the tables themselves: every duplicated key of a unique index,
+// every key of a foreign key without its parent row; the server's key for
+// anything else, or when the tables cannot say.
 std::vector<std::string> TIndexRecovery::OffendingKeys(const TInstallPaths& paths, const TIndex& index,
                                                        const std::string& error) const {
-  if (!index.Unique) return {KeyInError(error)};
   try {
     TDbConnection connection;
     OpenConnection(connection, paths);
-    std::vector<std::string> columns;
-    for (const auto& row : connection.SelectRows("select trim(RDB$FIELD_NAME) from RDB$INDEX_SEGMENTS where "
-                                                 "RDB$INDEX_NAME = " + Literal(index.Name) + " order by RDB$FIELD_POSITION"))
-      if (row[0]) columns.push_back(*row[0]);
-    std::string list;
-    for (const auto& column : columns) list += (list.empty() ? "" : ", ") + Quoted(column);
-    std::vector<std::string> keys;
-    if (!columns.empty())
-      for (const auto& row : connection.SelectRows("select first " + std::to_string(KeysShown) + " " + list +
-                                                   ", count(*) from " + Quoted(index.Table) + " group by " + list +
-                                                   " having count(*) > 1")) {
-        std::string key;
-        for (std::size_t i = 0; i < columns.size(); ++i)
-          key += (i == 0 ? "" : ", ") + columns[i] + " = " + (row[i] ? *row[i] : std::string("null"));
-        keys.push_back(key + " (" + (row[columns.size()] ? *row[columns.size()] : std::string("?")) + " dòng)");
-      }
+    const auto keys = index.Unique ? DuplicatedKeys(connection, index) : OrphanKeys(connection, index);
     connection.Close();
     if (!keys.empty()) return keys;
   } catch (const std::exception& failure) {

@@ -27,6 +27,11 @@ class TRepairParts {
   TDataRepairStage& DataStage() { return FDataStage; }
   TRebuildStage& RebuildStage() { return FRebuildStage; }
   TRowCounter& RowCounter() { return FRowCounter; }
+  // The bound on gbak, gfix -online and the row counter's child.
+  void SetToolLimits(const TToolLimits& limits) {
+    FRebuildStage.ToolLimits = limits;
+    FRowCounter.Limits = limits;
+  }
 
  private:
   void ProgressLine(const std::string& message);

@@ -284,6 +284,10 @@ std::string TableLeftOutOfBackup(const std::string& table) {
          "vẫn ở VYRBK.FBK cho bộ phận hỗ trợ.";
 }
 
+std::string ToolEndedAfterItsError(const std::string& tool) {
+  return tool + " đã báo lỗi và bỏ dở nhưng không tự kết thúc (cơ sở dữ liệu hỏng làm nó treo): chương trình đã dừng nó.";
+}
+
 std::string FileMissing(const std::string& path) { return "Không có file " + path + "."; }
 
 std::string StoppedByOperator(const std::string& step) { return "Đã dừng " + step + " theo yêu cầu của người dùng."; }

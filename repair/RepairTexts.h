@@ -131,6 +131,9 @@ inline const std::string BackupRetriedWithLimbo =
 std::string BackupRetriedWithoutTable(const std::string& table);
 std::string TableLeftOutOfBackup(const std::string& table);
 
+// A tool that said it gave up and did not end: ended by the repair.
+std::string ToolEndedAfterItsError(const std::string& tool);
+
 // A file of the program that is not there.
 std::string FileMissing(const std::string& path);
 

@@ -49,6 +49,7 @@ std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, c
   TToolWatch watch(bound);
   bool stop = false;
   bool byOperator = false;
+  bool pastLastWords = false;
   std::string reason;
   const auto look = [&] {
     if (reason.empty() && host.StopRequested()) {
@@ -56,13 +57,15 @@ std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, c
       reason = texts::StoppedByOperator(bound.Tool);
     }
     if (reason.empty()) reason = watch.Check();
-    stop = !reason.empty();
+    pastLastWords = pastLastWords || watch.PastItsLastWords();
+    stop = !reason.empty() || pastLastWords;
   };
   const std::uint32_t exitCode = RunConsoleTool(
       commandLine,
       [&](const std::string& line) {
         host.AddLog(line);
         if (captured != nullptr) captured->push_back(line);
+        watch.Saw(line);
         look();
       },
       false, &stop, "",
@@ -73,5 +76,6 @@ std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, c
   if (byOperator) throw ERepairStopped(reason);
   if (reason.empty()) reason = watch.CheckFiles();
   if (!reason.empty()) throw EToolStopped(reason);
+  if (pastLastWords) host.AddLog(texts::ToolEndedAfterItsError(bound.Tool));
   return Started(exitCode, commandLine);
 }

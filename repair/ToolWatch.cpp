@@ -10,6 +10,7 @@ TToolBound BoundFor(const std::string& tool, const TInstallPaths& paths, const T
   bound.DatabaseBytes = platform::FileSize(paths.Database).value_or(0);
   bound.Seconds = limits.BaseSeconds + limits.SecondsPerMegabyte * (bound.DatabaseBytes >> 20);
   bound.LargestFileBytes = limits.GrowthFactor * bound.DatabaseBytes + limits.GrowthAllowanceBytes;
+  bound.LastWordsGraceSeconds = limits.LastWordsGraceSeconds;
   bound.WatchedFiles = {paths.Database, paths.Backup};
   return bound;
 }
@@ -28,4 +29,13 @@ std::string TToolWatch::CheckFiles() const {
     if (size > FBound.LargestFileBytes) return texts::ToolGrewAFile(FBound.Tool, file, size, FBound.DatabaseBytes);
   }
   return "";
+}
+
+void TToolWatch::Saw(const std::string& line) {
+  if (FLastWordsAt == 0 && line.find("Exiting before completion due to errors") != std::string::npos)
+    FLastWordsAt = platform::SteadyMilliseconds();
+}
+
+bool TToolWatch::PastItsLastWords() const {
+  return FLastWordsAt != 0 && platform::SteadyMilliseconds() - FLastWordsAt >= FBound.LastWordsGraceSeconds * 1000;
 }

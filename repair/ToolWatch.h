@@ -21,6 +21,10 @@ struct TToolLimits {
   std::uint64_t SecondsPerMegabyte = 2;
   std::uint64_t GrowthFactor = 4;
   std::uint64_t GrowthAllowanceBytes = 512ull << 20;
+  // A tool that has said it is giving up ("Exiting before completion due to
+  // errors") and is still there this much later will not end on its own: on
+  // a damaged database gbak hangs in its detach.
+  std::uint64_t LastWordsGraceSeconds = 10;
 };
 
 struct TToolBound {
@@ -28,6 +32,7 @@ struct TToolBound {
   std::uint64_t DatabaseBytes = 0;
   std::uint64_t Seconds = 0;
   std::uint64_t LargestFileBytes = 0;
+  std::uint64_t LastWordsGraceSeconds = 10;
   std::vector<std::string> WatchedFiles;
 };
 
@@ -53,8 +58,12 @@ class TToolWatch {
   std::string Check();
   // The files alone: a tool may grow one and end before a look during its run.
   std::string CheckFiles() const;
+  // The tool's lines, and whether it is past the grace after its last words.
+  void Saw(const std::string& line);
+  bool PastItsLastWords() const;
 
  private:
   TToolBound FBound;
   std::uint64_t FStarted;
+  std::uint64_t FLastWordsAt = 0;
 };

@@ -6,7 +6,9 @@
 //   PAUSE <ms>    the pause after a repair statement
 // With --gaps it also prints, at the end, the longest stretch without event
 // processing in each phase, as the window would see it.
-//   headless_repair FOLDER [--pause-ms N] [--gaps]
+// At the end it prints the outcome ("OUTCOME <exit status of --repair>").
+// --tool-seconds bounds every tool and child to N seconds whatever the size.
+//   headless_repair FOLDER [--pause-ms N] [--gaps] [--tool-seconds N]
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -102,6 +104,7 @@ class TPhase : public TRepairStage {
     FGaps.Phase(FName);
     FStage.Run(paths);
   }
+  std::vector<std::string> IndexesLeftOff() const override { return FStage.IndexesLeftOff(); }
 
  private:
   TRepairStage& FStage;
@@ -121,19 +124,28 @@ int main(int argc, char** argv) {
   platform::GiveUpControllingTerminal();
   unsigned pause = 0;
   bool gaps = false;
+  TToolLimits limits;
   for (int i = 2; i < argc; ++i) {
     if (std::strcmp(argv[i], "--pause-ms") == 0 && i + 1 < argc) pause = static_cast<unsigned>(std::atoi(argv[++i]));
     if (std::strcmp(argv[i], "--gaps") == 0) gaps = true;
+    if (std::strcmp(argv[i], "--tool-seconds") == 0 && i + 1 < argc) {
+      limits.BaseSeconds = static_cast<std::uint64_t>(std::atoi(argv[++i]));
+      limits.SecondsPerMegabyte = 0;
+    }
   }
   TPrintingHost host(pause);
   const std::string programFolder = PROGRAM_FOLDER "/";
 
   TRepairParts parts(host, programFolder);
+  parts.SetToolLimits(limits);
   TPhase dataPhase(parts.DataStage(), host.Gaps, "statement 1");
   TPhase rebuildPhase(parts.RebuildStage(), host.Gaps, "gbak and restore");
-  TRepairProcedure(host, &dataPhase, &rebuildPhase, &host.SavedLog, &parts.RowCounter()).Run(argv[1]);
+  TRepairProcedure procedure(host, &dataPhase, &rebuildPhase, &host.SavedLog, &parts.RowCounter());
+  procedure.ToolLimits = limits;
+  const TRepairOutcome outcome = procedure.Run(argv[1]);
   host.Gaps.Phase("end");
   if (gaps) host.Gaps.Print();
+  std::fprintf(ReportStream(), "OUTCOME %d\n", static_cast<int>(outcome));
   std::fprintf(ReportStream(), "END\n");
   std::fflush(ReportStream());
   return 0;

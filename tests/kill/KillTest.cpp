@@ -233,8 +233,9 @@ struct TPairOutcome {
 
 bool RefusedForTheLock(const TRepairChild& second) {
   const auto& lines = second.Lines();
-  return lines.size() == 2 && lines[0].rfind("BOX Thư mục ", 0) == 0 &&
-         lines[0].find("đang được sửa dữ liệu ngay lúc này") != std::string::npos && lines[1] == "END";
+  return lines.size() == 3 && lines[0].rfind("BOX Thư mục ", 0) == 0 &&
+         lines[0].find("đang được sửa dữ liệu ngay lúc này") != std::string::npos && lines[1] == "OUTCOME 3" &&
+         lines[2] == "END";
 }
 
 TPairOutcome SecondRunDuring(const TKillPoint& point, int payrollRows, bool killFirst) {

@@ -98,6 +98,13 @@ void CreateVyrDatabase(const std::string& path, const TVyrDamage& damage) {
   script += "commit;\n";
   script += Data(damage);
   script += "commit;\n";
+  if (damage.KeyIndexes)
+    script += "create unique index DMDTTT_KEY on DMDTTT (NAM, MA_HIEU);\n"
+              "create unique index DM_KEY on DM (NAM, STT_NH, MA_HIEU);\n"
+              "create unique index BLUONG_KEY on BLUONG (NAM, THANG, MSNV);\n"
+              "alter table BLUONG add constraint PK_BLUONG primary key (ID);\n"
+              "alter table PHUCAP add constraint FK_PHUCAP_BLUONG foreign key (IDLUONG) references BLUONG (ID);\n"
+              "commit;\n";
   const std::string output = RunIsql(script);
   if (!platform::FileExists(path) || output.find("Statement failed") != std::string::npos)
     throw std::runtime_error("isql-fb could not make the VYR database: " + output);
