@@ -6,7 +6,7 @@ DEMO_ROOT ?= /tmp/VYR10
 JOBS ?= 2
 WINDOWS_BUILD_DIR ?= build-windows
 
-.PHONY: all deps configure build test demo package bench reliability windows windows-test fresh-check clean
+.PHONY: all deps configure build test demo package bench reliability damage windows windows-test fresh-check clean
 
 all: build
 
@@ -45,6 +45,11 @@ bench: build
 # first run killed after the refusal, then repaired again). Prints figures.
 reliability: build
 	@VYR_KILL_CAMPAIGN=1 $(BUILD_DIR)/tests/kill_tests --gtest_filter='KillTest.Campaign:TwoRuns.Campaign'
+
+# Seeded physical damage, each case repaired by the repair and by an expert's
+# procedure with the same tools; prints both and the totals (about 15 minutes).
+damage: build
+	@scripts/damage-campaign.sh $(BUILD_DIR)
 
 # The core cross-compiled for 64-bit Windows (mingw-w64), and its tests run
 # under wine.

@@ -200,3 +200,18 @@ void TDbConnection::HandleConnectionError(EDataAccessError& E, bool& Fail, bool&
     FInProcessError = false;
   }
 }
+
+// The handle is taken now: the attachment must outlive the canceller's use,
+// which the watch that holds it guarantees by ending before the close.
+std::function<void()> TDbConnection::Canceller() const {
+  if (!Connected()) return {};
+  TFbClient* client = FIConnection->Client();
+  if (client == nullptr || !client->HasEntry(TFbEntry::fb_cancel_operation)) return {};
+  const isc_db_handle handle = *FIConnection->DatabaseHandle();
+  return [client, handle] {
+    using TCancel = ISC_STATUS(ISC_EXPORT*)(ISC_STATUS*, isc_db_handle*, ISC_USHORT);
+    ISC_STATUS_ARRAY status{};
+    isc_db_handle copy = handle;
+    client->Entry<TCancel>(TFbEntry::fb_cancel_operation)(status, &copy, fb_cancel_raise);
+  };
+}

@@ -73,6 +73,12 @@ class TDbConnection {
   // The physical connection, created on the first Open, and how many have
   // been created: a statement made for an earlier one lets go of it.
   TFbConnection* PhysicalConnection() const { return FIConnection.get(); }
+
+  // A call that cancels the server call running on this attachment, to be
+  // made from another thread (fb_cancel_operation): the running call then
+  // fails with the server's "operation was cancelled". Nothing while the
+  // connection is closed or the client library has no such entry point.
+  std::function<void()> Canceller() const;
   unsigned PhysicalGeneration() const { return FPhysicalGeneration; }
 
  private:

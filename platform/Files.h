@@ -108,6 +108,11 @@ std::optional<std::uint64_t> FileSize(const std::string& path);
 // Bytes available to this process on the file system that holds path.
 std::optional<std::uint64_t> FreeDiskSpace(const std::string& path);
 
+// True when the file may not be written: the read-only attribute on
+// Windows; on POSIX no write bit at all, or no right to write for this
+// process (root included: a file nobody may write is read-only to it too).
+bool IsReadOnlyFile(const std::string& path);
+
 // True when another process holds the file open for exclusive use. A Firebird
 // engine attached to a database file holds an exclusive lock on it.
 bool IsFileInUse(const std::string& path);

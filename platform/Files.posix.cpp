@@ -282,6 +282,12 @@ std::optional<std::uint64_t> FreeDiskSpace(const std::string& path) {
   return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }
 
+bool IsReadOnlyFile(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return false;
+  return (info.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
 bool IsFileInUse(const std::string& path) {
   UniqueFd file = OpenRegular(path, O_RDONLY);
   if (!file) return false;

@@ -76,11 +76,12 @@ TFileResult CopyContents(HANDLE from, HANDLE to) {
   }
 }
 
-// MOVEFILE_WRITE_THROUGH returns only once the new name is on the disk.
+// MOVEFILE_WRITE_THROUGH returns only once the new name is on the disk; the
+// folder is flushed as well where its file system allows it.
 TFileResult MoveDurably(const std::string& from, const std::string& to) {
   if (!::MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return LastFailure();
-  return std::nullopt;
+  return SyncFolder(FolderOf(to));
 }
 
 // Flushes and closes the temporary file, then puts it in place of the target.
@@ -177,22 +178,45 @@ bool FileExists(const std::string& path) {
   return data && (data->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+// Every file the repair deletes is its own by then (the database is refused
+// at the start when it is read-only): a read-only attribute, carried over by
+// an earlier version's copy or set by anyone, does not keep it.
 TFileResult DeleteFile(const std::string& path) {
-  if (!::DeleteFileW(Widen(path).c_str())) return LastFailure();
-  return std::nullopt;
+  const std::wstring name = Widen(path);
+  if (::DeleteFileW(name.c_str())) return std::nullopt;
+  const DWORD error = ::GetLastError();
+  const DWORD attributes = ::GetFileAttributesW(name.c_str());
+  if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY))
+    return Failure(error);
+  if (!::SetFileAttributesW(name.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) return Failure(error);
+  if (::DeleteFileW(name.c_str())) return std::nullopt;
+  const TFileFailure failure = LastFailure();
+  ::SetFileAttributesW(name.c_str(), attributes);
+  return failure;
+}
+
+// A read-only target of the repair's own (an old safety copy) is replaced
+// all the same.
+static void ClearReadOnly(const std::string& path) {
+  const std::wstring name = Widen(path);
+  const DWORD attributes = ::GetFileAttributesW(name.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+      !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    ::SetFileAttributesW(name.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
 TFileResult RenameFile(const std::string& from, const std::string& to) { return MoveDurably(from, to); }
 
 TFileResult RenameToNewName(const std::string& from, const std::string& to) {
   if (!::MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), MOVEFILE_WRITE_THROUGH)) return LastFailure();
-  return std::nullopt;
+  return SyncFolder(FolderOf(to));
 }
 
 std::string CopyTemporaryName(const std::string& target) { return target + ".copying"; }
 
-// The copy takes the source's attributes (read-only, hidden, archive) once
-// its data is flushed, before it gets the target's name.
+// The copy takes the source's attributes (hidden, archive) once its data is
+// flushed, before it gets the target's name; never the read-only one, which
+// would keep the next run from replacing it.
 TFileResult CopyFile(const std::string& source, const std::string& target) {
   auto attributes = AttributesOf(source);
   if (!attributes) return LastFailure();
@@ -207,8 +231,13 @@ TFileResult CopyFile(const std::string& source, const std::string& target) {
   auto failure = CopyContents(from.Get(), to.Get());
   if (!failure && !::FlushFileBuffers(to.Get())) failure = LastFailure();
   if (!failure && !to.Close()) failure = LastFailure();
-  if (!failure && !::SetFileAttributesW(Widen(temporary).c_str(), attributes->dwFileAttributes)) failure = LastFailure();
-  if (!failure) failure = MoveDurably(temporary, target);
+  DWORD kept = attributes->dwFileAttributes & ~FILE_ATTRIBUTE_READONLY;
+  if (kept == 0) kept = FILE_ATTRIBUTE_NORMAL;
+  if (!failure && !::SetFileAttributesW(Widen(temporary).c_str(), kept)) failure = LastFailure();
+  if (!failure) {
+    ClearReadOnly(target);
+    failure = MoveDurably(temporary, target);
+  }
   if (failure) {
     to.Close();
     ::SetFileAttributesW(Widen(temporary).c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -244,18 +273,37 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   }
 }
 
+// A read-only file cannot be opened for writing, and holds nothing written
+// through this program to flush.
 TFileResult SyncFile(const std::string& path) {
   ScopedHandle file = OpenFile(path, GENERIC_WRITE, ShareAll, OPEN_EXISTING);
+  if (!file && ::GetLastError() == ERROR_ACCESS_DENIED && IsReadOnlyFile(path)) return std::nullopt;
   if (!file) return LastFailure();
   if (!::FlushFileBuffers(file.Get())) return LastFailure();
   return std::nullopt;
 }
 
-// Windows writes a folder's entries through with MOVEFILE_WRITE_THROUGH; a
-// folder cannot be flushed on its own. It only has to exist.
+// A folder's entries reach the disk through a handle on the folder itself,
+// opened with backup semantics and flushed, as NTFS allows. Renames here are
+// written through (MOVEFILE_WRITE_THROUGH) already; the flush also covers a
+// deletion (the marker's removal). File systems that refuse to open or flush
+// a folder (FAT, many network shares: access denied, invalid function or
+// parameter) write their entries through on their own terms: the folder then
+// only has to exist.
 TFileResult SyncFolder(const std::string& path) {
-  auto data = AttributesOf(path.empty() ? std::string(".") : path);
+  const std::string folder = path.empty() ? std::string(".") : path;
+  auto data = AttributesOf(folder);
   if (!data) return LastFailure();
+  ScopedHandle handle(::CreateFileW(Widen(folder).c_str(), GENERIC_READ | GENERIC_WRITE, ShareAll, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!handle) return std::nullopt;
+  if (!::FlushFileBuffers(handle.Get())) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_FUNCTION || error == ERROR_INVALID_PARAMETER ||
+        error == ERROR_NOT_SUPPORTED)
+      return std::nullopt;
+    return Failure(error);
+  }
   return std::nullopt;
 }
 
@@ -287,6 +335,11 @@ std::optional<std::uint64_t> FreeDiskSpace(const std::string& path) {
   ULARGE_INTEGER available{};
   if (!::GetDiskFreeSpaceExW(Widen(folder).c_str(), &available, nullptr, nullptr)) return std::nullopt;
   return static_cast<std::uint64_t>(available.QuadPart);
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+  auto data = AttributesOf(path);
+  return data && (data->dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
 // An open that asks for exclusive use fails with a sharing violation while

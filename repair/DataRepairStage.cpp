@@ -8,7 +8,9 @@
 #include "repair/RepairConnection.h"
 #include "repair/RepairStatements.h"
 #include "repair/RepairTexts.h"
+#include "repair/ServerCallWatch.h"
 #include "repair/ToolWatch.h"
+#include "platform/Files.h"
 
 TRepairStatements SetUpRepairStatements(TDbConnection& cnn, TDbTransaction& Trans, TDbQuery& udDMPB,
                                         TDbSQL& udDMPB2, TDbQuery& scCreateTmp, TDbQuery& Sql) {
@@ -33,17 +35,38 @@ void TDataRepairStage::Run(const TInstallPaths& paths) {
   FHost.AddLog("Đang kiểm tra trùng dữ liệu...");
   PointConnectionAt(FConnection, FProgramFolder, paths.Database);
   FConnection.Open();
+  const std::optional<std::string> stopped = RunWatchedSteps(paths);
+  if (stopped) {
+    // The cancelled work is rolled back by the close; the stop goes to the guard.
+    try {
+      FConnection.Close();
+    } catch (const std::exception& error) {
+      FHost.AddLog(error.what());
+    }
+    throw ERepairStopped(*stopped);
+  }
+  FConnection.Close();
+}
+
+// The statements and their report under the watch; why the watch stopped
+// them, or nothing.
+std::optional<std::string> TDataRepairStage::RunWatchedSteps(const TInstallPaths& paths) {
+  const std::uint64_t megabytes = platform::FileSize(paths.Database).value_or(0) >> 20;
+  TServerCallWatch watch(FHost, FConnection, StepName, Limits.BaseSeconds + Limits.SecondsPerMegabyte * megabytes);
   TChangeReport report(FHost, FConnection);
+  const auto step = [&](TDbSQL& statement) {
+    if (!watch.Stopped()) RunStep(statement);
+  };
   report.BeforeDepartmentIds();
-  RunStep(*FStatements.Steps[0]);
-  RunStep(*FStatements.Steps[1]);
+  step(*FStatements.Steps[0]);
+  step(*FStatements.Steps[1]);
   report.AfterDepartmentIds();
-  RunStep(*FStatements.Steps[2]);
+  step(*FStatements.Steps[2]);
   report.AllowancesThatKeepTheirKey();
   report.BeforeDuplicateKeys();
-  RunStep(*FStatements.Steps[3]);
-  report.AfterDuplicateKeys();
-  FConnection.Close();
+  step(*FStatements.Steps[3]);
+  if (!watch.Stopped()) report.AfterDuplicateKeys();
+  return watch.Stopped();
 }
 
 void TDataRepairStage::RunStep(TDbSQL& statement) {

@@ -3,10 +3,13 @@
 // and, when it fails, logged while the next one runs.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "repair/RepairHost.h"
 #include "repair/RepairStage.h"
+#include "repair/ToolWatch.h"
+
 
 class TDbConnection;
 class TDbQuery;
@@ -32,8 +35,12 @@ class TDataRepairStage : public TRepairStage {
 
   static constexpr unsigned PauseAfterStep = 1000;
 
+  // The bound on the stage's calls to the server, by the tools' rule.
+  TToolLimits Limits;
+
  private:
   void RunStep(TDbSQL& statement);
+  std::optional<std::string> RunWatchedSteps(const TInstallPaths& paths);
 
   TRepairHost& FHost;
   TDbConnection& FConnection;

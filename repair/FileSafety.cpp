@@ -49,16 +49,18 @@ void RemoveCopyLeftovers(const TInstallPaths& paths) {
 std::optional<std::string> CheckRepairCanStart(const TInstallPaths& paths) {
   if (paths.Database.size() > LongestDatabasePath)
     return texts::DatabasePathTooLong(paths.Database, paths.Database.size(), LongestDatabasePath);
+  if (platform::IsReadOnlyFile(paths.Database)) return texts::DatabaseReadOnly(paths.Database);
   if (platform::IsFileInUse(paths.Database)) return texts::DatabaseInUse(paths.Database);
   return CheckDiskSpace(paths);
 }
 
 std::optional<std::string> TakeSafetyCopy(const TInstallPaths& paths) {
   if (platform::FileExists(paths.SafetyCopy)) {
-    if (auto failure = platform::DeleteFile(paths.SafetyCopy)) return texts::SafetyCopyFailed(texts::Reason(*failure));
+    if (auto failure = platform::DeleteFile(paths.SafetyCopy))
+      return texts::SafetyCopyFailed(paths.SafetyCopy + ": " + texts::Reason(*failure));
   }
   if (auto failure = platform::CopyFile(paths.Database, paths.SafetyCopy))
-    return texts::SafetyCopyFailed(texts::Reason(*failure));
+    return texts::SafetyCopyFailed(paths.SafetyCopy + ": " + texts::Reason(*failure));
   const std::uint64_t expected = SizeOrZero(paths.Database);
   const auto copied = platform::FileSize(paths.SafetyCopy);
   if (!copied) return texts::SafetyCopyFailed("không thấy file " + paths.SafetyCopy);

@@ -116,7 +116,7 @@ std::vector<TIndexRecovery::TIndex> TIndexRecovery::InactiveIndexesOfShutDownDat
 
 bool TIndexRecovery::BringOnline(const TInstallPaths& paths, const TToolLimits& limits) {
   FHost.ProcessEvents();
-  RunLoggedTool(FHost, GfixOnlineCommand(paths), BoundFor("gfix -online", paths, limits));
+  RunLoggedTool(FHost, ToolRunFor(paths, GfixOnlineCommand), BoundFor("gfix -online", paths, limits));
   TDbConnection connection;
   OpenConnection(connection, paths);
   const auto mode = connection.SelectRows(ShutdownModeQuery);

@@ -107,7 +107,9 @@ std::uint32_t TRebuildStage::RunBackup(const TInstallPaths& paths, const std::st
   const TToolBound bound = BoundFor("gbak -b", paths, ToolLimits);
   std::uint32_t exitCode;
   try {
-    exitCode = RunLoggedTool(FHost, GbakBackupCommand(paths, remedy), bound, &output);
+    exitCode = RunLoggedTool(
+        FHost, ToolRunFor(paths, [&](const TInstallPaths& named) { return GbakBackupCommand(named, remedy); }), bound,
+        &output);
   } catch (const EToolStopped&) {
     platform::DeleteFile(paths.Backup);  // a partial backup, perhaps a huge one
     throw;

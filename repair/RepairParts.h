@@ -27,10 +27,12 @@ class TRepairParts {
   TDataRepairStage& DataStage() { return FDataStage; }
   TRebuildStage& RebuildStage() { return FRebuildStage; }
   TRowCounter& RowCounter() { return FRowCounter; }
-  // The bound on gbak, gfix -online and the row counter's child.
+  // The bound on gbak, gfix -online, the row counter's child and the data
+  // stage's server calls.
   void SetToolLimits(const TToolLimits& limits) {
     FRebuildStage.ToolLimits = limits;
     FRowCounter.Limits = limits;
+    FDataStage.Limits = limits;
   }
 
  private:

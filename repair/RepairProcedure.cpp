@@ -210,10 +210,10 @@ void TRepairProcedure::CheckNoRowsLost(const TInstallPaths& paths, const std::op
 // putting the original back, and the rebuild reads the original.
 bool TRepairProcedure::RunGfixPasses(const TInstallPaths& paths) {
   bool damaged = false;
-  for (const auto& [tool, commandLine] : {std::pair{std::string("gfix -v"), GfixValidateCommand(paths)},
-                                          std::pair{std::string("gfix -mend"), GfixMendCommand(paths)}}) {
+  for (const auto& [tool, command] : {std::pair{std::string("gfix -v"), GfixValidateCommand},
+                                      std::pair{std::string("gfix -mend"), GfixMendCommand}}) {
     try {
-      damaged = RunTool(commandLine, BoundFor(tool, paths, ToolLimits)) || damaged;
+      damaged = RunTool(ToolRunFor(paths, command), BoundFor(tool, paths, ToolLimits)) || damaged;
     } catch (const EToolStopped& stopped) {
       FHost.AddLog(stopped.what());
       if (auto failure = PutSafetyCopyInPlace(paths, FMarker.SafetyCopySize.value_or(0)))
@@ -226,10 +226,10 @@ bool TRepairProcedure::RunGfixPasses(const TInstallPaths& paths) {
 }
 
 // A pass that reports physical damage is summed up in the operator's words.
-bool TRepairProcedure::RunTool(const std::string& commandLine, const TToolBound& bound) {
+bool TRepairProcedure::RunTool(const TToolRun& run, const TToolBound& bound) {
   FHost.ProcessEvents();
   std::vector<std::string> output;
-  const std::uint32_t exitCode = RunLoggedTool(FHost, commandLine, bound, &output);
+  const std::uint32_t exitCode = RunLoggedTool(FHost, run, bound, &output);
   const std::string summary = SummariseGfix(bound.Tool, output, exitCode);
   if (!summary.empty()) FHost.AddLog(summary);
   return !summary.empty();

@@ -17,6 +17,7 @@
 #include "repair/RepairOutcome.h"
 #include "repair/RepairStage.h"
 #include "repair/RowCounts.h"
+#include "repair/ToolCommands.h"
 #include "repair/ToolWatch.h"
 
 class TMarkerRefresher;
@@ -51,7 +52,7 @@ class TRepairProcedure {
   void RunDataRepair(const TInstallPaths& paths);
   std::optional<TRowCounts> CountRowsForInformation(const TInstallPaths& paths, const std::string& when);
   void CheckNoRowsLost(const TInstallPaths& paths, const std::optional<TRowCounts>& beforeBackup);
-  bool RunTool(const std::string& commandLine, const TToolBound& bound);
+  bool RunTool(const TToolRun& run, const TToolBound& bound);
   bool PutSafetyCopyBack(const TInstallPaths& paths);
   TRepairOutcome Conclude(const TInstallPaths& paths, bool failed, bool originalInPlace);
 

@@ -21,6 +21,12 @@ std::string DatabaseInUse(const std::string& databasePath) {
          "Hãy đóng chương trình đó trước rồi sửa lại.";
 }
 
+std::string DatabaseReadOnly(const std::string& databasePath) {
+  return "File " + databasePath +
+         " đang ở chế độ chỉ đọc (read-only) nên không sửa được; chưa có gì bị thay đổi. Hãy bỏ thuộc tính chỉ đọc "
+         "(chuột phải vào file, Properties, bỏ chọn Read-only) hoặc cấp quyền ghi cho file rồi sửa lại.";
+}
+
 // Two figures that differ are never shown alike: more decimals, or bytes.
 std::string NotEnoughDiskSpace(std::uint64_t needed, std::uint64_t available) {
   std::string neededText, availableText;
@@ -286,6 +292,11 @@ std::string TableLeftOutOfBackup(const std::string& table) {
 
 std::string ToolEndedAfterItsError(const std::string& tool) {
   return tool + " đã báo lỗi và bỏ dở nhưng không tự kết thúc (cơ sở dữ liệu hỏng làm nó treo): chương trình đã dừng nó.";
+}
+
+std::string ServerCallTookTooLong(const std::string& step, std::uint64_t seconds) {
+  return "Đã dừng " + step + ": chạy quá " + std::to_string(seconds) +
+         " giây mà chưa xong; cơ sở dữ liệu có thể bị hỏng nặng.";
 }
 
 std::string FileMissing(const std::string& path) { return "Không có file " + path + "."; }

@@ -19,6 +19,7 @@ inline const std::string RepairDone = "Đã thực hiện xong!\rChạy kiểm t
 
 std::string DatabaseMissing(const std::string& databasePath);
 std::string DatabaseInUse(const std::string& databasePath);
+std::string DatabaseReadOnly(const std::string& databasePath);
 std::string NotEnoughDiskSpace(std::uint64_t needed, std::uint64_t available);
 std::string SafetyCopyFailed(const std::string& reason);
 std::string SafetyCopyIncomplete(std::uint64_t copied, std::uint64_t expected);
@@ -136,6 +137,9 @@ std::string ToolEndedAfterItsError(const std::string& tool);
 
 // A file of the program that is not there.
 std::string FileMissing(const std::string& path);
+
+// A step of the client library past its bound.
+std::string ServerCallTookTooLong(const std::string& step, std::uint64_t seconds);
 
 // A step stopped by the operator.
 std::string StoppedByOperator(const std::string& step);

@@ -3,6 +3,7 @@
 #include "platform/CommandLine.h"
 #include "platform/Exception.h"
 #include "platform/Files.h"
+#include "platform/ToolText.h"
 #include "repair/RepairTexts.h"
 #include "tools/ConsoleTool.h"
 
@@ -44,8 +45,17 @@ std::uint32_t Started(std::uint32_t exitCode, const std::string& commandLine) {
 
 }  // namespace
 
-std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, const TToolBound& bound,
+TToolRun ToolRunFor(const TInstallPaths& paths, const std::function<std::string(const TInstallPaths&)>& command) {
+  if (platform::ToolCanReadText(paths.Database) && platform::ToolCanReadText(paths.Backup)) return {command(paths), ""};
+  TInstallPaths relative = paths;
+  relative.Database = paths.Database.substr(paths.DataFolder.size());
+  relative.Backup = paths.Backup.substr(paths.DataFolder.size());
+  return {command(relative), paths.DataFolder};
+}
+
+std::uint32_t RunLoggedTool(TRepairHost& host, const TToolRun& run, const TToolBound& bound,
                             std::vector<std::string>* captured) {
+  const std::string& commandLine = run.CommandLine;
   TToolWatch watch(bound);
   bool stop = false;
   bool byOperator = false;
@@ -68,7 +78,7 @@ std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, c
         watch.Saw(line);
         look();
       },
-      false, &stop, "",
+      false, &stop, run.WorkingFolder,
       [&] {
         look();
         host.ProcessEvents();

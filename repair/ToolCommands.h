@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,18 @@ std::string GfixOnlineCommand(const TInstallPaths& paths);
 // after the usual ones; empty for the usual backup.
 std::string GbakBackupCommand(const TInstallPaths& paths, const std::string& remedy = "");
 
+// A tool's command line and the folder it runs in. Where the tool could not
+// read the database's path through the ANSI code page (a Vietnamese folder
+// name on Windows), it runs in the DATA folder and gets the repair's file
+// names, all ASCII, relative to it; otherwise the command line names every
+// file by its full path and the tool runs where the program runs.
+struct TToolRun {
+  std::string CommandLine;
+  std::string WorkingFolder;  // empty: the program's own
+};
+
+TToolRun ToolRunFor(const TInstallPaths& paths, const std::function<std::string(const TInstallPaths&)>& command);
+
 // Runs a tool with its output going line by line to the host's log and the
 // host's events processed while it runs silently. The tool's exit code. A
 // tool past its bound is ended and EToolStopped raised with the reason. The
@@ -25,5 +38,5 @@ std::string GbakBackupCommand(const TInstallPaths& paths, const std::string& rem
 // but cannot be started raises an error; one that does not exist at all
 // gives ConsoleToolFailure and no line. A stop the operator asked for
 // through the host ends the tool too and raises ERepairStopped.
-std::uint32_t RunLoggedTool(TRepairHost& host, const std::string& commandLine, const TToolBound& bound,
+std::uint32_t RunLoggedTool(TRepairHost& host, const TToolRun& run, const TToolBound& bound,
                             std::vector<std::string>* captured = nullptr);

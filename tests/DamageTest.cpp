@@ -8,7 +8,10 @@
 #include <filesystem>
 
 #include "platform/Files.h"
+#include "db/DbConnection.h"
+#include "repair/RepairConnection.h"
 #include "repair/RepairParts.h"
+#include "repair/ServerCallWatch.h"
 #include "repair/RepairProcedure.h"
 #include "repair/RepairTexts.h"
 #include "repair/RowCountChild.h"
@@ -194,6 +197,27 @@ TEST(DamagedDatabase, TheRowCounterNamesAnUnreadableTableWithoutHanging) {
   EXPECT_EQ(counts.at("BLUONG"), UnreadableRows);
   EXPECT_EQ(counts.at("PHUCAP"), 2 * PayrollRows);
   EXPECT_EQ(counts.at("DMPB"), 3);
+}
+
+// A server call that never ends (here a query over billions of rows) is
+// cancelled from the watch's thread once past its bound: the call returns
+// with an error and the watch says why.
+TEST(DamagedDatabase, AServerCallPastItsBoundIsCancelledAndSaysWhy) {
+  TTestFolder folder;
+  CreateTestDatabase(folder / "T.FDB");
+  TDbConnection connection;
+  PointConnectionAt(connection, std::string(PROGRAM_FOLDER) + "/", folder / "T.FDB");
+  connection.LoginPrompt = false;
+  connection.Open();
+  TRecordingHost host;
+  {
+    TServerCallWatch watch(host, connection, "bước thử", 1);
+    EXPECT_ANY_THROW(connection.SelectRows(
+        "select count(*) from RDB$FIELDS a, RDB$FIELDS b, RDB$FIELDS c, RDB$FIELDS d, RDB$FIELDS e"));
+    EXPECT_EQ(watch.Stopped(), texts::ServerCallTookTooLong("bước thử", 1));
+    EXPECT_FALSE(watch.StoppedByOperator());
+  }
+  connection.Close();
 }
 
 TEST(RowCountLines, CarryAnyNameAndErrorAsAsciiAndBack) {

@@ -83,6 +83,36 @@ TEST(FileSafety, OnlyLeftoversOfAnInterruptedCopyAreRemoved) {
   EXPECT_EQ(ReadFileBytes(install.paths.Database), install.original);
 }
 
+// A read-only attribute (Windows) or a file nobody may write (POSIX) on the
+// database: refused before any change, the file named. On the repair's own
+// files it never blocks a repair: an old safety copy and a leftover of an
+// interrupted copy go whatever their attribute, and a copy never carries the
+// read-only attribute over to the next run.
+TEST(FileSafety, ReadOnlyFilesNeverBlockARepairTheOperatorMayRun) {
+  TPlainInstall install;
+  MakeReadOnly(install.paths.Database);
+  EXPECT_EQ(CheckRepairCanStart(install.paths), texts::DatabaseReadOnly(install.paths.Database));
+  EXPECT_FALSE(platform::FileExists(install.paths.SafetyCopy));
+
+  TPlainInstall second;
+  WriteTextFile(second.paths.SafetyCopy, "an old safety copy");
+  WriteTextFile(platform::CopyTemporaryName(second.paths.SafetyCopy), "half a copy");
+  MakeReadOnly(second.paths.SafetyCopy);
+  MakeReadOnly(platform::CopyTemporaryName(second.paths.SafetyCopy));
+  RemoveCopyLeftovers(second.paths);
+  EXPECT_FALSE(platform::FileExists(platform::CopyTemporaryName(second.paths.SafetyCopy)));
+  EXPECT_FALSE(TakeSafetyCopy(second.paths));
+  EXPECT_EQ(ReadFileBytes(second.paths.SafetyCopy), second.original);
+  EXPECT_FALSE(CheckRepairCanStart(second.paths));
+#ifdef _WIN32
+  MakeReadOnly(second.paths.SafetyCopy);
+  WriteTextFile(second.paths.Database, "rebuilt");
+  EXPECT_FALSE(PutSafetyCopyInPlace(second.paths, second.original.size()));
+  EXPECT_FALSE(platform::IsReadOnlyFile(second.paths.Database)) << "the copy-back carries no read-only attribute";
+  EXPECT_EQ(ReadFileBytes(second.paths.Database), second.original);
+#endif
+}
+
 TEST(RepairTexts, DiskFiguresThatDifferAreNeverShownAlike) {
   EXPECT_EQ(texts::NotEnoughDiskSpace(3690987, 3649044),
             "Không đủ chỗ trống trên đĩa để sửa dữ liệu: cần 3.52 MB, còn trống 3.48 MB.");

@@ -332,7 +332,7 @@ TEST(DiskFull, DuringTheSafetyCopyNothingChangesAndNoPartialCopyStays) {
   const std::string original = ReadFileBytes(paths.Database);
   auto reason = TakeSafetyCopy(paths);
   ASSERT_TRUE(reason);
-  EXPECT_EQ(*reason, texts::SafetyCopyFailed("đĩa đã hết chỗ trống"));
+  EXPECT_EQ(*reason, texts::SafetyCopyFailed(paths.SafetyCopy + ": đĩa đã hết chỗ trống"));
   EXPECT_EQ(ReadFileBytes(paths.Database), original);
   EXPECT_FALSE(platform::FileExists(paths.SafetyCopy));
   EXPECT_FALSE(platform::FileExists(platform::CopyTemporaryName(paths.SafetyCopy)));

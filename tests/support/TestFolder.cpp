@@ -58,3 +58,9 @@ void MakeExecutableScript(const std::string& path, const std::string& body) {
   fs::permissions(PathOf(path), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                     fs::perms::others_read | fs::perms::others_exec);
 }
+
+void MakeReadOnly(const std::string& path) {
+  namespace fs = std::filesystem;
+  fs::permissions(fs::u8path(path), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+}

@@ -25,4 +25,6 @@ class TTestFolder {
 void MakeFolders(const std::string& path);
 void WriteTextFile(const std::string& path, const std::string& content);
 std::string ReadFileBytes(const std::string& path);
+// The read-only attribute on Windows; no write bit for anyone on POSIX.
+void MakeReadOnly(const std::string& path);
 void MakeExecutableScript(const std::string& path, const std::string& body);

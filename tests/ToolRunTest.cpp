@@ -1,0 +1,95 @@
+// The Firebird tools read their arguments through the ANSI code page: a
+// Vietnamese folder name reaches them as "?" on Windows. The repair then
+// runs them in the DATA folder with the repair's ASCII file names.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "repair/InstallPaths.h"
+#include "platform/Exception.h"
+#include "repair/RepairTexts.h"
+#include "repair/ToolCommands.h"
+#include "tools/ConsoleTool.h"
+#include "support/RecordingHost.h"
+#include "support/TestFolder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TToolInstall {
+  TTestFolder folder;
+  TInstallPaths paths;
+  explicit TToolInstall(const std::string& name) : folder(name) {
+    MakeFolders(folder / "DATA");
+    MakeFolders(folder / "fb/bin");
+    paths = TInstallPaths::FromFolderText(folder.Path());
+    WriteTextFile(paths.Database, "the books");
+    fs::copy_file(fs::u8path(OPEN_LAST_ARGUMENT_PATH), fs::u8path(paths.GfixPreferred));
+  }
+};
+
+bool Opened(const std::vector<std::string>& log) {
+  return std::any_of(log.begin(), log.end(), [](const std::string& line) { return line.rfind("opened ", 0) == 0; });
+}
+
+TEST(ToolRun, AToolReadingItsArgumentsThroughTheCodePageOpensTheDatabaseOfAVietnameseFolder) {
+  for (const std::string name : {"Kế toán Việt", "VYR10 plain"}) {
+    TToolInstall install(name);
+    TRecordingHost host;
+    TToolBound bound;
+    bound.Tool = "gfix -v";
+    bound.Seconds = 60;
+    bound.LargestFileBytes = 1u << 30;
+    const TToolRun run = ToolRunFor(install.paths, GfixValidateCommand);
+    EXPECT_EQ(RunLoggedTool(host, run, bound), 0u) << name;
+    EXPECT_TRUE(Opened(host.Log)) << name << ": " << (host.Log.empty() ? "" : host.Log[0]);
+    if (run.WorkingFolder.empty()) {
+      EXPECT_EQ(run.CommandLine, GfixValidateCommand(install.paths)) << "byte for byte where the tool can read the path";
+    } else {
+      EXPECT_EQ(run.WorkingFolder, install.paths.DataFolder);
+      EXPECT_NE(run.CommandLine.find(" \"VYR.FDB\" "), std::string::npos) << run.CommandLine;
+    }
+  }
+}
+
+// A tool that is there but cannot be started (not a program at all here; a
+// path Windows refuses, a missing right to run it) is an error, never the
+// silence kept for a tool that does not exist.
+TEST(ToolRun, AToolThatIsThereButCannotStartIsAnErrorWhereAMissingOneIsSilent) {
+  TToolInstall install("Kế toán Việt");
+  fs::remove(fs::u8path(install.paths.GfixPreferred));
+  WriteTextFile(install.paths.GfixPreferred, "not a program");
+  TRecordingHost host;
+  TToolBound bound;
+  bound.Tool = "gfix -v";
+  bound.Seconds = 60;
+  bound.LargestFileBytes = 1u << 30;
+  try {
+    RunLoggedTool(host, ToolRunFor(install.paths, GfixValidateCommand), bound);
+    FAIL() << "no error";
+  } catch (const Exception& error) {
+    EXPECT_EQ(error.what(), texts::ToolNotStarted(install.paths.GfixPreferred));
+  }
+  fs::remove(fs::u8path(install.paths.GfixPreferred));
+  EXPECT_EQ(RunLoggedTool(host, ToolRunFor(install.paths, GfixValidateCommand), bound), ConsoleToolFailure);
+  EXPECT_TRUE(host.Log.empty());
+}
+
+#ifdef _WIN32
+// What the working folder mends: the same tool given the full path fails.
+TEST(ToolRun, TheFullVietnamesePathIsWhatTheToolCannotOpen) {
+  TToolInstall install("Kế toán Việt");
+  TRecordingHost host;
+  TToolBound bound;
+  bound.Tool = "gfix -v";
+  bound.Seconds = 60;
+  bound.LargestFileBytes = 1u << 30;
+  RunLoggedTool(host, {GfixValidateCommand(install.paths), ""}, bound);
+  EXPECT_FALSE(Opened(host.Log));
+  EXPECT_NE(ToolRunFor(install.paths, GfixValidateCommand).WorkingFolder, "");
+}
+#endif
+
+}  // namespace
