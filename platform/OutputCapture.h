@@ -1,6 +1,8 @@
 // Catches what this process writes to its standard output while the object
-// lives. The embedded engine's restore writes some of its errors there
-// ("Backup incomplete") instead of reporting them through the service.
+// lives, where that can be done soundly (Linux; on Windows it catches
+// nothing, see OutputCapture.win32.cpp). The embedded engine's restore
+// writes some of its errors there ("Backup incomplete") instead of reporting
+// them through the service.
 #pragma once
 
 #include <string>

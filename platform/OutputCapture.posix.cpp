@@ -6,11 +6,17 @@
 
 namespace platform {
 
+// Descriptor 1 is pointed at a pipe for the capture's life and put back
+// after. A process without a standard output (descriptor 1 closed) is left
+// as it is: the pipe would otherwise take number 1 itself. Both ends are
+// non-blocking: text past the pipe's capacity between two collections is
+// dropped, never waited for (the errors that matter come first).
 TStandardOutputCapture::TStandardOutputCapture() {
+  if (::fcntl(STDOUT_FILENO, F_GETFD) < 0) return;
   int ends[2];
   if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return;
   std::fflush(stdout);
-  FSaved = ::dup(STDOUT_FILENO);
+  FSaved = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
   if (FSaved < 0 || ::dup2(ends[1], STDOUT_FILENO) < 0) {
     ::close(ends[0]);
     ::close(ends[1]);
@@ -29,6 +35,7 @@ TStandardOutputCapture::~TStandardOutputCapture() {
   ::dup2(FSaved, STDOUT_FILENO);
   ::close(FSaved);
   ::close(FReadEnd);
+  std::clearerr(stdout);  // a write dropped for a full pipe left its mark
 }
 
 void TStandardOutputCapture::Collect() {

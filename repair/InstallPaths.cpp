@@ -14,8 +14,11 @@ std::string ToolAt(const std::string& preferred, const std::string& fallback) {
 
 }  // namespace
 
+// On Windows "/" separates folders too: a root typed with a trailing "/"
+// ends with the system's own separator instead of gaining a second one.
 std::string FormInstallRoot(const std::string& folderText) {
   std::string root = platform::TrimControlAndBlanks(folderText);
+  if (platform::PathSeparator == '\\' && !root.empty() && root.back() == '/') root.back() = '\\';
   if (root.empty() || root.back() != platform::PathSeparator) root += platform::PathSeparator;
   return root;
 }

@@ -8,6 +8,7 @@
 #include "platform/Files.h"
 #include "platform/Library.h"
 #include "platform/NativeNames.h"
+#include "repair/RowCountChild.h"
 
 namespace {
 
@@ -46,5 +47,9 @@ TProgramCheck CheckProgramLibraries() {
   TProgramCheck result;
   CheckLibrary(result, "Script engine", platform::ScriptEngineLibraryName, CheckScriptEngine);
   CheckLibrary(result, "Client library", platform::ClientLibraryName, CheckClient);
+  const std::string counter = platform::ProgramFolder() + RowCountProgramName;
+  const bool present = platform::FileExists(counter);
+  result.Lines.push_back("Row counter: " + counter + ": " + (present ? "present" : "missing"));
+  result.Complete = result.Complete && present;
   return result;
 }

@@ -217,7 +217,7 @@ bool TRepairProcedure::RunGfixPasses(const TInstallPaths& paths) {
     } catch (const EToolStopped& stopped) {
       FHost.AddLog(stopped.what());
       if (auto failure = PutSafetyCopyInPlace(paths, FMarker.SafetyCopySize.value_or(0)))
-        throw Exception(texts::CopyBackFailed(paths.SafetyCopy, texts::Reason(*failure)));
+        throw Exception(texts::CopyBackFailed(paths.SafetyCopy, paths.Database, texts::Reason(*failure)));
       FHost.AddLog(texts::ToolResultDiscarded(tool, paths.SafetyCopy));
       return true;
     }
@@ -237,7 +237,7 @@ bool TRepairProcedure::RunTool(const TToolRun& run, const TToolBound& bound) {
 
 bool TRepairProcedure::PutSafetyCopyBack(const TInstallPaths& paths) {
   auto failure = PutSafetyCopyInPlace(paths, FMarker.SafetyCopySize.value_or(0));
-  if (failure) FHost.AddLog(texts::CopyBackFailed(paths.SafetyCopy, texts::Reason(*failure)));
+  if (failure) FHost.AddLog(texts::CopyBackFailed(paths.SafetyCopy, paths.Database, texts::Reason(*failure)));
   return !failure;
 }
 

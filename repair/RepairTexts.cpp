@@ -53,8 +53,9 @@ std::string SafetyCopyUnreadable(const std::string& safetyCopyPath) {
   return SafetyCopyFailed("không đọc lại được " + safetyCopyPath);
 }
 
-std::string CopyBackFailed(const std::string& safetyCopyPath, const std::string& reason) {
-  return "Không chép lại được bản sao an toàn " + safetyCopyPath + ": " + reason;
+std::string CopyBackFailed(const std::string& safetyCopyPath, const std::string& databasePath,
+                           const std::string& reason) {
+  return "Không chép lại được bản sao an toàn " + safetyCopyPath + " vào " + databasePath + ": " + reason;
 }
 
 std::string UnknownError() { return "Lỗi không xác định"; }

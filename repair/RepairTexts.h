@@ -24,7 +24,9 @@ std::string NotEnoughDiskSpace(std::uint64_t needed, std::uint64_t available);
 std::string SafetyCopyFailed(const std::string& reason);
 std::string SafetyCopyIncomplete(std::uint64_t copied, std::uint64_t expected);
 std::string SafetyCopyUnreadable(const std::string& safetyCopyPath);
-std::string CopyBackFailed(const std::string& safetyCopyPath, const std::string& reason);
+// The copy-back names the file it could not replace or write: the database.
+std::string CopyBackFailed(const std::string& safetyCopyPath, const std::string& databasePath,
+                           const std::string& reason);
 std::string UnknownError();
 
 // A file operation's failure in the operator's words where it is a common one.

@@ -25,6 +25,7 @@ TEST(InstallRoot, IsTrimmedAndEndsInExactlyOneSeparator) {
   EXPECT_EQ(FormInstallRoot("\t" + Root + S + "\r\n"), Root + S);
   EXPECT_EQ(FormInstallRoot(""), S);
   EXPECT_EQ(FormInstallRoot(" " + Root + S + "Kế toán 'A' "), Root + S + "Kế toán 'A'" + S);
+  EXPECT_EQ(FormInstallRoot(Root + "/"), Root + S) << "a trailing / is a separator here too";
   const auto paths = TInstallPaths::FromFolderText(Root);
   EXPECT_EQ(paths.Database, Root + S + "DATA" + S + "VYR.FDB");
   EXPECT_EQ(paths.SafetyCopy, Root + S + "DATA" + S + "VYR_LUU.FDB");

@@ -138,7 +138,7 @@ TEST(RepairProcedure, AVanishedSafetyCopyIsNeverReplacedByDeletingTheDatabase) {
   EXPECT_EQ(ReadFileBytes(install.Paths().Database), original);
   ASSERT_EQ(run.host.Log.size(), 3u);
   EXPECT_EQ(run.host.Log[0], "boom");
-  EXPECT_EQ(run.host.Log[1].rfind("Không chép lại được bản sao an toàn " + install.Paths().SafetyCopy + ": ", 0), 0u)
+  EXPECT_EQ(run.host.Log[1].rfind(texts::CopyBackFailed(install.Paths().SafetyCopy, install.Paths().Database, ""), 0), 0u)
       << run.host.Log[1];
 }
 

@@ -76,7 +76,7 @@ TEST(DiskFull, DuringTheRestoreAndTheCopyBackTheSafetyCopyStaysAndARerunPutsItBa
     child.WaitForEnd();
     EXPECT_TRUE(install.OriginalSurvives());
     EXPECT_FALSE(child.Shows(DonePrefix));
-    EXPECT_TRUE(child.Shows("LOG Không chép lại được bản sao an toàn " + install.SafetyCopy() + ": đĩa đã hết chỗ trống"));
+    EXPECT_TRUE(child.Shows("LOG Không chép lại được bản sao an toàn " + install.SafetyCopy() + " vào " + install.Database() + ": đĩa đã hết chỗ trống"));
     EXPECT_EQ(LastBox(child), BoxLine(texts::RepairFailedBox(texts::OriginalIsInSafetyCopy(install.SafetyCopy()))));
     EXPECT_TRUE(platform::FileExists(install.DataFile("VYR_DANGSUA.TXT")));
   }

@@ -34,9 +34,16 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
   return pointers;
 }
 
+// A file of /proc may vanish under the reader (its process ends): what could
+// be read, or nothing, never an error.
 std::string ReadSmallFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (file < 0) return "";
+  std::string text;
+  char buffer[4096];
+  for (ssize_t got; (got = ::read(file, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(got));
+  ::close(file);
+  return text;
 }
 
 }  // namespace
