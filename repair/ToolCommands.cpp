@@ -50,7 +50,7 @@ TToolRun ToolRunFor(const TInstallPaths& paths, const std::function<std::string(
   TInstallPaths relative = paths;
   relative.Database = paths.Database.substr(paths.DataFolder.size());
   relative.Backup = paths.Backup.substr(paths.DataFolder.size());
-  return {command(relative), paths.DataFolder};
+  return {command(relative), paths.DataFolder.substr(0, paths.DataFolder.size() - 1)};
 }
 
 std::uint32_t RunLoggedTool(TRepairHost& host, const TToolRun& run, const TToolBound& bound,

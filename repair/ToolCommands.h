@@ -26,7 +26,7 @@ std::string GbakBackupCommand(const TInstallPaths& paths, const std::string& rem
 // file by its full path and the tool runs where the program runs.
 struct TToolRun {
   std::string CommandLine;
-  std::string WorkingFolder;  // empty: the program's own
+  std::string WorkingFolder;  // without a trailing separator; empty: the program's own
 };
 
 TToolRun ToolRunFor(const TInstallPaths& paths, const std::function<std::string(const TInstallPaths&)>& command);

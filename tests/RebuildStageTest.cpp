@@ -131,6 +131,20 @@ TEST(RebuildStage, AGbakThatDoesNotEndWellNeverCostsTheDatabase) {
   }
 }
 
+// gbak names its own remedy for transactions in limbo: the backup is made
+// once more with -limbo, the log says so, and the repair goes on.
+TEST(RebuildStage, ABackupStoppedByTransactionsInLimboIsRetriedOnceWithTheLimboOption) {
+  TRebuildRun run(false);
+  MakeExecutableScript(run.folder / "fb/bin/gbak",
+                       "case \" $* \" in *\" -limbo \"*) exec " + GbakPath + " \"$@\" ;; esac\n"
+                       "echo 'gbak: ERROR:record from transaction 12 is stuck in limbo'\n"
+                       "echo 'gbak:Exiting before completion due to errors'\nexit 1\n");
+  run.Repair();
+  EXPECT_EQ(run.host.Messages, Lines{texts::RepairDone});
+  EXPECT_NE(std::find(run.host.Log.begin(), run.host.Log.end(), texts::BackupRetriedWithLimbo), run.host.Log.end());
+  EXPECT_NE(RunIsqlOn(run.paths.Database, "select 'rows=' || count(*) from T;\n").find("rows=2"), std::string::npos);
+}
+
 // Tight bounds, so that a tool that never ends is stopped within a second
 // or two here (the real rule gives minutes in proportion to the database).
 TToolLimits TightLimits() {
