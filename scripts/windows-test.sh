@@ -36,15 +36,17 @@ status=$?
 # forbids: the suite runs once more as an unprivileged user, in a prefix of
 # that user's own, so that read-only attributes behave as in the field.
 user=nobody
-if [ "$(id -u)" = 0 ] && id "$user" >/dev/null 2>&1 && command -v setpriv >/dev/null; then
+as_user=(setpriv --reuid="$user" --regid="$(id -g "$user" 2>/dev/null)" --clear-groups)
+if [ "$(id -u)" = 0 ] && id "$user" >/dev/null 2>&1 && command -v setpriv >/dev/null &&
+   ! "${as_user[@]}" test -r "$build_dir/tests/core_tests.exe"; then
+  echo "== not run as $user: the build folder cannot be read by $user"
+elif [ "$(id -u)" = 0 ] && id "$user" >/dev/null 2>&1 && command -v setpriv >/dev/null; then
   prefix=$(mktemp -d /tmp/vyr-wine-user.XXXXXX)
   chown "$user" "$prefix"
   echo "== as $user"
-  run_suite setpriv --reuid="$user" --regid="$(id -g "$user")" --clear-groups \
-    env HOME="$prefix" WINEPREFIX="$prefix/prefix" TMPDIR="$prefix" "$wine"
+  run_suite "${as_user[@]}" env HOME="$prefix" WINEPREFIX="$prefix/prefix" TMPDIR="$prefix" "$wine"
   user_status=$?
-  setpriv --reuid="$user" --regid="$(id -g "$user")" --clear-groups env WINEPREFIX="$prefix/prefix" \
-    "$wineserver" -k 2>/dev/null || true
+  "${as_user[@]}" env WINEPREFIX="$prefix/prefix" "$wineserver" -k 2>/dev/null || true
   rm -rf "$prefix"
   [ "$status" = 0 ] && status=$user_status
 fi
