@@ -4,13 +4,13 @@
 
 #include "db/DbConnection.h"
 #include "db/DbSQL.h"
+#include "platform/Files.h"
 #include "repair/ChangeReport.h"
 #include "repair/RepairConnection.h"
 #include "repair/RepairStatements.h"
 #include "repair/RepairTexts.h"
 #include "repair/ServerCallWatch.h"
 #include "repair/ToolWatch.h"
-#include "platform/Files.h"
 
 TRepairStatements SetUpRepairStatements(TDbConnection& cnn, TDbTransaction& Trans, TDbQuery& udDMPB,
                                         TDbSQL& udDMPB2, TDbQuery& scCreateTmp, TDbQuery& Sql) {
@@ -51,8 +51,7 @@ void TDataRepairStage::Run(const TInstallPaths& paths) {
 // The statements and their report under the watch; why the watch stopped
 // them, or nothing.
 std::optional<std::string> TDataRepairStage::RunWatchedSteps(const TInstallPaths& paths) {
-  const std::uint64_t megabytes = platform::FileSize(paths.Database).value_or(0) >> 20;
-  TServerCallWatch watch(FHost, FConnection, StepName, Limits.BaseSeconds + Limits.SecondsPerMegabyte * megabytes);
+  TServerCallWatch watch(FHost, FConnection, StepName, SecondsFor(Limits, platform::FileSize(paths.Database).value_or(0)));
   TChangeReport report(FHost, FConnection);
   const auto step = [&](TDbSQL& statement) {
     if (!watch.Stopped()) RunStep(statement);

@@ -1,10 +1,12 @@
 #include "repair/IndexRecovery.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "db/DbConnection.h"
 #include "db/DbSQL.h"
 #include "repair/RepairConnection.h"
+#include "repair/SqlText.h"
 #include "repair/RepairTexts.h"
 #include "repair/ToolCommands.h"
 
@@ -18,18 +20,6 @@ const char* const ShutdownModeQuery = "select MON$SHUTDOWN_MODE from MON$DATABAS
 const char* const InactiveIndexesQuery =
     "select trim(RDB$INDEX_NAME), trim(RDB$RELATION_NAME), coalesce(RDB$UNIQUE_FLAG, 0) from RDB$INDICES "
     "where coalesce(RDB$INDEX_INACTIVE, 0) <> 0 and coalesce(RDB$SYSTEM_FLAG, 0) = 0 order by RDB$RELATION_NAME, RDB$INDEX_NAME";
-
-std::string Quoted(const std::string& name) {
-  std::string quoted = "\"";
-  for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
-}
-
-std::string Literal(const std::string& text) {
-  std::string literal = "'";
-  for (char c : text) literal += c == '\'' ? std::string("''") : std::string(1, c);
-  return literal + "'";
-}
 
 // The tables whose duplicated keys the repair's statements rename.
 bool KeyOfRepairedTable(const TIndexRecovery::TIndex& index) {
@@ -75,24 +65,37 @@ bool TIndexRecovery::Recover(const TInstallPaths& paths, const TToolLimits& limi
   if (!BringOnline(paths, limits)) return false;
 
   auto failed = Activate(paths, inactive);
-  std::vector<TIndex> again;
-  for (const auto& [index, error] : failed)
-    if (KeyOfRepairedTable(index)) again.push_back(index);
-  if (!again.empty() && FDuplicateKeys != nullptr) {
+  const auto retried = std::stable_partition(failed.begin(), failed.end(),
+                                             [](const TFailedIndex& entry) { return !KeyOfRepairedTable(entry.first); });
+  if (retried != failed.end() && FDuplicateKeys != nullptr) {
     FHost.AddLog(texts::DuplicateKeysAgain);
     FDuplicateKeys->Run(paths);
-    auto stillFailed = Activate(paths, again);
-    std::vector<std::pair<TIndex, std::string>> remaining;
-    for (auto& entry : failed)
-      if (!KeyOfRepairedTable(entry.first)) remaining.push_back(std::move(entry));
-    for (auto& entry : stillFailed) remaining.push_back(std::move(entry));
-    failed = std::move(remaining);
+    std::vector<TIndex> again;
+    for (auto entry = retried; entry != failed.end(); ++entry) again.push_back(entry->first);
+    failed.erase(retried, failed.end());
+    for (auto& entry : Activate(paths, again)) failed.push_back(std::move(entry));
+  }
+  ReportLeftOff(paths, failed);
+  return true;
+}
+
+// Each index still off, logged with its offending keys, all read through
+// one connection; the server's key alone where the tables cannot say.
+void TIndexRecovery::ReportLeftOff(const TInstallPaths& paths, const std::vector<TFailedIndex>& failed) {
+  if (failed.empty()) return;
+  TDbConnection connection;
+  try {
+    OpenConnection(connection, paths);
+  } catch (const std::exception& error) {
+    FHost.AddLog(error.what());
   }
   for (const auto& [index, error] : failed) {
-    FHost.AddLog(texts::IndexLeftOff(index.Name, index.Table, OffendingKeys(paths, index, error)));
+    const auto keys = connection.Connected() ? OffendingKeys(connection, index, error)
+                                             : std::vector<std::string>{KeyInError(error)};
+    FHost.AddLog(texts::IndexLeftOff(index.Name, index.Table, keys));
     FLeftOff.push_back(index.Name + " (" + index.Table + ")");
   }
-  return true;
+  if (connection.Connected()) connection.Close();
 }
 
 // Nothing but an offline database with inactive indexes is this recovery's
@@ -125,14 +128,14 @@ bool TIndexRecovery::BringOnline(const TInstallPaths& paths, const TToolLimits& 
 }
 
 // The indexes that could not be activated, each with the server's error.
-std::vector<std::pair<TIndexRecovery::TIndex, std::string>> TIndexRecovery::Activate(const TInstallPaths& paths,
-                                                                                   const std::vector<TIndex>& indexes) {
-  std::vector<std::pair<TIndex, std::string>> failed;
+std::vector<TIndexRecovery::TFailedIndex> TIndexRecovery::Activate(const TInstallPaths& paths,
+                                                                   const std::vector<TIndex>& indexes) {
+  std::vector<TFailedIndex> failed;
   TDbConnection connection;
   OpenConnection(connection, paths);
   for (const auto& index : indexes) {
     try {
-      Execute(connection, "alter index " + Quoted(index.Name) + " active");
+      Execute(connection, "alter index " + QuotedIdentifier(index.Name) + " active");
       FHost.AddLog(texts::IndexActivated(index.Name, index.Table));
     } catch (const std::exception& error) {
       FHost.AddLog(texts::IndexNotActivated(index.Name, index.Table, error.what()));
@@ -148,14 +151,14 @@ namespace {
 std::vector<std::string> SegmentsOf(TDbConnection& connection, const std::string& index) {
   std::vector<std::string> columns;
   for (const auto& row : connection.SelectRows("select trim(RDB$FIELD_NAME) from RDB$INDEX_SEGMENTS where "
-                                               "RDB$INDEX_NAME = " + Literal(index) + " order by RDB$FIELD_POSITION"))
+                                               "RDB$INDEX_NAME = " + QuotedLiteral(index) + " order by RDB$FIELD_POSITION"))
     if (row[0]) columns.push_back(*row[0]);
   return columns;
 }
 
 std::string ColumnList(const std::vector<std::string>& columns, const std::string& prefix) {
   std::string list;
-  for (const auto& column : columns) list += (list.empty() ? "" : ", ") + prefix + Quoted(column);
+  for (const auto& column : columns) list += (list.empty() ? "" : ", ") + prefix + QuotedIdentifier(column);
   return list;
 }
 
@@ -177,7 +180,7 @@ std::vector<std::string> DuplicatedKeys(TDbConnection& connection, const TIndexR
   if (columns.empty()) return {};
   const std::string list = ColumnList(columns, "");
   return KeysOfRows(connection.SelectRows("select first " + std::to_string(KeysShown) + " " + list + ", count(*) from " +
-                                          Quoted(index.Table) + " group by " + list + " having count(*) > 1"),
+                                          QuotedIdentifier(index.Table) + " group by " + list + " having count(*) > 1"),
                     columns);
 }
 
@@ -185,19 +188,19 @@ std::vector<std::string> DuplicatedKeys(TDbConnection& connection, const TIndexR
 std::vector<std::string> OrphanKeys(TDbConnection& connection, const TIndexRecovery::TIndex& index) {
   const auto parent = connection.SelectRows(
       "select trim(p.RDB$INDEX_NAME), trim(p.RDB$RELATION_NAME) from RDB$INDICES c join RDB$INDICES p on "
-      "p.RDB$INDEX_NAME = c.RDB$FOREIGN_KEY where c.RDB$INDEX_NAME = " + Literal(index.Name));
+      "p.RDB$INDEX_NAME = c.RDB$FOREIGN_KEY where c.RDB$INDEX_NAME = " + QuotedLiteral(index.Name));
   if (parent.empty() || !parent[0][0] || !parent[0][1]) return {};
   const auto columns = SegmentsOf(connection, index.Name);
   const auto parentColumns = SegmentsOf(connection, *parent[0][0]);
   if (columns.empty() || columns.size() != parentColumns.size()) return {};
   std::string match, present;
   for (std::size_t i = 0; i < columns.size(); ++i) {
-    match += std::string(i == 0 ? "" : " and ") + "p." + Quoted(parentColumns[i]) + " = c." + Quoted(columns[i]);
-    present += std::string(i == 0 ? "" : " and ") + "c." + Quoted(columns[i]) + " is not null";
+    match += std::string(i == 0 ? "" : " and ") + "p." + QuotedIdentifier(parentColumns[i]) + " = c." + QuotedIdentifier(columns[i]);
+    present += std::string(i == 0 ? "" : " and ") + "c." + QuotedIdentifier(columns[i]) + " is not null";
   }
   return KeysOfRows(connection.SelectRows("select first " + std::to_string(KeysShown) + " " + ColumnList(columns, "c.") +
-                                          ", count(*) from " + Quoted(index.Table) + " c where " + present +
-                                          " and not exists (select 1 from " + Quoted(*parent[0][1]) + " p where " +
+                                          ", count(*) from " + QuotedIdentifier(index.Table) + " c where " + present +
+                                          " and not exists (select 1 from " + QuotedIdentifier(*parent[0][1]) + " p where " +
                                           match + ") group by " + ColumnList(columns, "c.")),
                     columns);
 }
@@ -207,13 +210,10 @@ std::vector<std::string> OrphanKeys(TDbConnection& connection, const TIndexRecov
 // Read from the tables themselves: every duplicated key of a unique index,
 // every key of a foreign key without its parent row; the server's key for
 // anything else, or when the tables cannot say.
-std::vector<std::string> TIndexRecovery::OffendingKeys(const TInstallPaths& paths, const TIndex& index,
+std::vector<std::string> TIndexRecovery::OffendingKeys(TDbConnection& connection, const TIndex& index,
                                                        const std::string& error) const {
   try {
-    TDbConnection connection;
-    OpenConnection(connection, paths);
     const auto keys = index.Unique ? DuplicatedKeys(connection, index) : OrphanKeys(connection, index);
-    connection.Close();
     if (!keys.empty()) return keys;
   } catch (const std::exception& failure) {
     FHost.AddLog(failure.what());

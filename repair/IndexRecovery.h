@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "repair/InstallPaths.h"
@@ -34,13 +35,15 @@ class TIndexRecovery {
     std::string Name, Table;
     bool Unique = false;
   };
+  using TFailedIndex = std::pair<TIndex, std::string>;  // with the server's error
 
  private:
   void OpenConnection(TDbConnection& connection, const TInstallPaths& paths) const;
   std::vector<TIndex> InactiveIndexesOfShutDownDatabase(const TInstallPaths& paths) const;
   bool BringOnline(const TInstallPaths& paths, const TToolLimits& limits);
-  std::vector<std::pair<TIndex, std::string>> Activate(const TInstallPaths& paths, const std::vector<TIndex>& indexes);
-  std::vector<std::string> OffendingKeys(const TInstallPaths& paths, const TIndex& index, const std::string& error) const;
+  std::vector<TFailedIndex> Activate(const TInstallPaths& paths, const std::vector<TIndex>& indexes);
+  void ReportLeftOff(const TInstallPaths& paths, const std::vector<TFailedIndex>& failed);
+  std::vector<std::string> OffendingKeys(TDbConnection& connection, const TIndex& index, const std::string& error) const;
 
   TRepairHost& FHost;
   std::string FProgramFolder;

@@ -50,7 +50,7 @@ void PrepareBackupFile(const TInstallPaths& paths, const platform::TFileOwnershi
 void TRebuildStage::Run(const TInstallPaths& paths) {
   const platform::TFileOwnership original = OriginalOwnership(paths);
   PrepareBackupFile(paths, original);
-  Backup(paths);
+  Backup(paths, original);
   StopIfAsked("gbak -b");
   if (platform::FileExists(paths.Database)) platform::DeleteFile(paths.Database);
   Restore(paths);
@@ -80,14 +80,14 @@ void TRebuildStage::StopIfAsked(const std::string& step) const {
 }
 
 // The database is deleted only after gbak has ended well and left a backup.
-void TRebuildStage::Backup(const TInstallPaths& paths) {
+void TRebuildStage::Backup(const TInstallPaths& paths, const platform::TFileOwnership& original) {
   std::vector<std::string> output;
   std::uint32_t exitCode = RunBackup(paths, "", output);
   std::string tableLeftOut;
   if (exitCode != 0 && exitCode != ConsoleToolFailure)
     if (const auto remedy = RemedyNamedBy(paths, output)) {
       FHost.AddLog(remedy->LogLine);
-      PrepareBackupFile(paths, OriginalOwnership(paths));
+      PrepareBackupFile(paths, original);
       exitCode = RunBackup(paths, remedy->Switches, output);
       tableLeftOut = remedy->TableLeftOut;
     }

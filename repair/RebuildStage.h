@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Files.h"
 #include "repair/RepairHost.h"
 #include "repair/RepairStage.h"
 #include "repair/ToolWatch.h"
@@ -46,7 +47,7 @@ class TRebuildStage : public TRepairStage {
     std::string Switches, LogLine, TableLeftOut;
   };
 
-  void Backup(const TInstallPaths& paths);
+  void Backup(const TInstallPaths& paths, const platform::TFileOwnership& original);
   std::uint32_t RunBackup(const TInstallPaths& paths, const std::string& remedy, std::vector<std::string>& output);
   std::optional<TRemedy> RemedyNamedBy(const TInstallPaths& paths, const std::vector<std::string>& output);
   void Restore(const TInstallPaths& paths);

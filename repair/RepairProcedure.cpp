@@ -216,8 +216,7 @@ bool TRepairProcedure::RunGfixPasses(const TInstallPaths& paths) {
       damaged = RunTool(ToolRunFor(paths, command), BoundFor(tool, paths, ToolLimits)) || damaged;
     } catch (const EToolStopped& stopped) {
       FHost.AddLog(stopped.what());
-      if (auto failure = PutSafetyCopyInPlace(paths, FMarker.SafetyCopySize.value_or(0)))
-        throw Exception(texts::CopyBackFailed(paths.SafetyCopy, paths.Database, texts::Reason(*failure)));
+      if (auto error = CopySafetyCopyBack(paths)) throw Exception(*error);
       FHost.AddLog(texts::ToolResultDiscarded(tool, paths.SafetyCopy));
       return true;
     }
@@ -235,10 +234,17 @@ bool TRepairProcedure::RunTool(const TToolRun& run, const TToolBound& bound) {
   return !summary.empty();
 }
 
-bool TRepairProcedure::PutSafetyCopyBack(const TInstallPaths& paths) {
+// Why the original could not be put back, or nothing once it is in place.
+std::optional<std::string> TRepairProcedure::CopySafetyCopyBack(const TInstallPaths& paths) const {
   auto failure = PutSafetyCopyInPlace(paths, FMarker.SafetyCopySize.value_or(0));
-  if (failure) FHost.AddLog(texts::CopyBackFailed(paths.SafetyCopy, paths.Database, texts::Reason(*failure)));
-  return !failure;
+  if (!failure) return std::nullopt;
+  return texts::CopyBackFailed(paths.SafetyCopy, paths.Database, texts::Reason(*failure));
+}
+
+bool TRepairProcedure::PutSafetyCopyBack(const TInstallPaths& paths) {
+  const auto error = CopySafetyCopyBack(paths);
+  if (error) FHost.AddLog(*error);
+  return !error;
 }
 
 // The last words of a run come after its last log line. The marker goes only

@@ -53,6 +53,7 @@ class TRepairProcedure {
   std::optional<TRowCounts> CountRowsForInformation(const TInstallPaths& paths, const std::string& when);
   void CheckNoRowsLost(const TInstallPaths& paths, const std::optional<TRowCounts>& beforeBackup);
   bool RunTool(const TToolRun& run, const TToolBound& bound);
+  std::optional<std::string> CopySafetyCopyBack(const TInstallPaths& paths) const;
   bool PutSafetyCopyBack(const TInstallPaths& paths);
   TRepairOutcome Conclude(const TInstallPaths& paths, bool failed, bool originalInPlace);
 

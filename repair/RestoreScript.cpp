@@ -1,15 +1,9 @@
 #include "repair/RestoreScript.h"
 
 #include "repair/RepairTexts.h"
+#include "repair/SqlText.h"
 
-std::string Q(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    quoted += c;
-    if (c == '\'') quoted += '\'';
-  }
-  return quoted + "'";
-}
+std::string Q(const std::string& text) { return QuotedLiteral(text); }
 
 std::string BuildRestoreScript(const TInstallPaths& paths, const std::string& programFolder) {
   const std::string options = "clientlib=" + programFolder + ClientLibraryName + ";Password=" +

@@ -6,6 +6,7 @@
 #include "platform/Exception.h"
 #include "platform/Files.h"
 #include "repair/RepairTexts.h"
+#include "repair/ToolCommands.h"
 #include "tools/ConsoleTool.h"
 
 namespace {
@@ -76,34 +77,14 @@ TRowCounts TChildRowCounter::Count(const std::string& database) {
   TToolBound bound;
   bound.Tool = CountStep;
   bound.DatabaseBytes = platform::FileSize(database).value_or(0);
-  bound.Seconds = Limits.BaseSeconds + Limits.SecondsPerMegabyte * (bound.DatabaseBytes >> 20);
+  bound.Seconds = SecondsFor(Limits, bound.DatabaseBytes);
   bound.LargestFileBytes = UINT64_MAX;
-  TToolWatch watch(bound);
   std::vector<std::string> lines;
-  bool stop = false, byOperator = false;
-  std::string reason;
-  const auto look = [&] {
-    if (reason.empty() && FHost.StopRequested()) {
-      byOperator = true;
-      reason = texts::StoppedByOperator(CountStep);
-    }
-    if (reason.empty()) reason = watch.Check();
-    stop = !reason.empty();
-  };
-  const std::uint32_t exitCode = RunConsoleTool(
-      platform::QuoteArgument(program) + " " + HexOf(database),
-      [&](const std::string& line) {
-        if (!line.empty()) lines.push_back(line);
-        look();
-        if (line.rfind("error ", 0) == 0) stop = true;  // the child ends on its own; no need to wait
-      },
-      false, &stop, "",
-      [&] {
-        look();
-        FHost.ProcessEvents();
-      });
-  if (byOperator) throw ERepairStopped(reason);
-  if (!reason.empty()) throw Exception(reason);
+  const TToolRun run{platform::QuoteArgument(program) + " " + HexOf(database), ""};
+  const std::uint32_t exitCode = RunBoundedTool(FHost, run, bound, [&](const std::string& line) {
+    if (!line.empty()) lines.push_back(line);
+    return line.rfind("error ", 0) != 0;  // the child ends on its own after an error; no need to wait
+  });
   if (exitCode == ConsoleToolFailure && lines.empty()) throw Exception(texts::ToolNotStarted(program));
   return RowCountsOfLines(lines);
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <memory>
 
 #include "db/DbConnection.h"
 #include "platform/Files.h"
@@ -20,7 +21,7 @@ int main(int argc, char** argv) {
     std::printf("%s\n", RowCountErrorLine("usage: vyr-count-rows HEX_OF_DATABASE_PATH").c_str());
     return 2;
   }
-  auto* connection = new TDbConnection;
+  auto connection = std::make_unique<TDbConnection>();
   try {
     const TRowCounts counts = CountRowsThrough(*connection, platform::ProgramFolder(), TextOfHex(argv[1]));
     bool unreadable = false;
@@ -29,7 +30,6 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     if (unreadable) std::_Exit(0);
     connection->Close();
-    delete connection;
     return 0;
   } catch (const std::exception& error) {
     std::printf("%s\n", RowCountErrorLine(error.what()).c_str());

@@ -4,6 +4,7 @@
 
 #include "db/DbConnection.h"
 #include "repair/RepairConnection.h"
+#include "repair/SqlText.h"
 
 namespace {
 
@@ -12,12 +13,6 @@ namespace {
 const char* const UserTablesQuery =
     "select trim(RDB$RELATION_NAME) from RDB$RELATIONS where coalesce(RDB$SYSTEM_FLAG, 0) = 0 "
     "and RDB$VIEW_BLR is null and coalesce(RDB$RELATION_TYPE, 0) = 0 order by 1";
-
-std::string Quoted(const std::string& name) {
-  std::string quoted = "\"";
-  for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
-}
 
 }  // namespace
 
@@ -38,7 +33,7 @@ TRowCounts CountRowsThrough(TDbConnection& connection, const std::string& progra
   TRowCounts counts;
   for (const auto& table : tables) {
     try {
-      const auto rows = connection.SelectRows("select count(*) from " + Quoted(table));
+      const auto rows = connection.SelectRows("select count(*) from " + QuotedIdentifier(table));
       counts[table] = rows.empty() || !rows[0][0] ? UnreadableRows : std::stoll(*rows[0][0]);
     } catch (const std::exception&) {
       counts[table] = UnreadableRows;

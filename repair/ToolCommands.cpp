@@ -53,13 +53,13 @@ TToolRun ToolRunFor(const TInstallPaths& paths, const std::function<std::string(
   return {command(relative), paths.DataFolder.substr(0, paths.DataFolder.size() - 1)};
 }
 
-std::uint32_t RunLoggedTool(TRepairHost& host, const TToolRun& run, const TToolBound& bound,
-                            std::vector<std::string>* captured) {
-  const std::string& commandLine = run.CommandLine;
+std::uint32_t RunBoundedTool(TRepairHost& host, const TToolRun& run, const TToolBound& bound,
+                             const TToolLineHandler& onLine) {
   TToolWatch watch(bound);
   bool stop = false;
   bool byOperator = false;
   bool pastLastWords = false;
+  bool ended = false;  // the handler has heard enough
   std::string reason;
   const auto look = [&] {
     if (reason.empty() && host.StopRequested()) {
@@ -68,13 +68,12 @@ std::uint32_t RunLoggedTool(TRepairHost& host, const TToolRun& run, const TToolB
     }
     if (reason.empty()) reason = watch.Check();
     pastLastWords = pastLastWords || watch.PastItsLastWords();
-    stop = !reason.empty() || pastLastWords;
+    stop = !reason.empty() || pastLastWords || ended;
   };
   const std::uint32_t exitCode = RunConsoleTool(
-      commandLine,
+      run.CommandLine,
       [&](const std::string& line) {
-        host.AddLog(line);
-        if (captured != nullptr) captured->push_back(line);
+        ended = !onLine(line) || ended;
         watch.Saw(line);
         look();
       },
@@ -87,5 +86,15 @@ std::uint32_t RunLoggedTool(TRepairHost& host, const TToolRun& run, const TToolB
   if (reason.empty()) reason = watch.CheckFiles();
   if (!reason.empty()) throw EToolStopped(reason);
   if (pastLastWords) host.AddLog(texts::ToolEndedAfterItsError(bound.Tool));
-  return Started(exitCode, commandLine);
+  return exitCode;
+}
+
+std::uint32_t RunLoggedTool(TRepairHost& host, const TToolRun& run, const TToolBound& bound,
+                            std::vector<std::string>* captured) {
+  const std::uint32_t exitCode = RunBoundedTool(host, run, bound, [&](const std::string& line) {
+    host.AddLog(line);
+    if (captured != nullptr) captured->push_back(line);
+    return true;
+  });
+  return Started(exitCode, run.CommandLine);
 }

@@ -31,12 +31,20 @@ struct TToolRun {
 
 TToolRun ToolRunFor(const TInstallPaths& paths, const std::function<std::string(const TInstallPaths&)>& command);
 
-// Runs a tool with its output going line by line to the host's log and the
-// host's events processed while it runs silently. The tool's exit code. A
-// tool past its bound is ended and EToolStopped raised with the reason. The
-// tool's lines are also kept in captured, when given. A tool that is there
-// but cannot be started raises an error; one that does not exist at all
-// gives ConsoleToolFailure and no line. A stop the operator asked for
-// through the host ends the tool too and raises ERepairStopped.
+// Runs a tool within its bound: the handler gets each line as it comes and
+// answers false once it has heard enough (the tool is then ended). A tool
+// past its bound is ended and EToolStopped raised with the reason; a stop
+// the operator asked for through the host ends it too and raises
+// ERepairStopped; one that gave up but hung is ended and said so in the log.
+// The host's events are processed while it runs silently. The tool's exit
+// code, or ConsoleToolFailure when it could not be started.
+using TToolLineHandler = std::function<bool(const std::string& line)>;
+std::uint32_t RunBoundedTool(TRepairHost& host, const TToolRun& run, const TToolBound& bound,
+                             const TToolLineHandler& onLine);
+
+// RunBoundedTool with the tool's output going line by line to the host's
+// log, and kept in captured when given. A tool that is there but cannot be
+// started raises an error; one that does not exist at all gives
+// ConsoleToolFailure and no line.
 std::uint32_t RunLoggedTool(TRepairHost& host, const TToolRun& run, const TToolBound& bound,
                             std::vector<std::string>* captured = nullptr);

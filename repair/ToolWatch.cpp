@@ -4,11 +4,15 @@
 #include "platform/Files.h"
 #include "repair/RepairTexts.h"
 
+std::uint64_t SecondsFor(const TToolLimits& limits, std::uint64_t databaseBytes) {
+  return limits.BaseSeconds + limits.SecondsPerMegabyte * (databaseBytes >> 20);
+}
+
 TToolBound BoundFor(const std::string& tool, const TInstallPaths& paths, const TToolLimits& limits) {
   TToolBound bound;
   bound.Tool = tool;
   bound.DatabaseBytes = platform::FileSize(paths.Database).value_or(0);
-  bound.Seconds = limits.BaseSeconds + limits.SecondsPerMegabyte * (bound.DatabaseBytes >> 20);
+  bound.Seconds = SecondsFor(limits, bound.DatabaseBytes);
   bound.LargestFileBytes = limits.GrowthFactor * bound.DatabaseBytes + limits.GrowthAllowanceBytes;
   bound.LastWordsGraceSeconds = limits.LastWordsGraceSeconds;
   bound.WatchedFiles = {paths.Database, paths.Backup};

@@ -36,6 +36,8 @@ struct TToolBound {
   std::vector<std::string> WatchedFiles;
 };
 
+// The time the rule gives a database of that size.
+std::uint64_t SecondsFor(const TToolLimits& limits, std::uint64_t databaseBytes);
 TToolBound BoundFor(const std::string& tool, const TInstallPaths& paths, const TToolLimits& limits);
 
 // A tool ended for being past its bound.
