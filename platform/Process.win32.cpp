@@ -4,6 +4,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include <mutex>
+
 #include "platform/CommandLine.h"
 #include "platform/ScopedHandle.h"
 #include "platform/WideText.h"
@@ -70,6 +72,47 @@ std::wstring CommandLineOf(const std::vector<std::string>& arguments) {
   }
   return Widen(line);
 }
+
+// The child's working folder reaches it as this process's current folder,
+// set for the moment of the start and put back. Given to CreateProcessW
+// instead, a folder on a network share (\\server\share\...) is lost under
+// wine, which starts the child in the Windows folder; the inherited current
+// folder reaches it on both. Every start goes through the one lock, and the
+// repair names every file by its full path, so nothing reads the current
+// folder meanwhile.
+class CurrentFolderForChild {
+ public:
+  explicit CurrentFolderForChild(const std::wstring& folder) : FLock(Mutex()) {
+    if (folder.empty()) {
+      FSet = true;
+      return;
+    }
+    const DWORD size = ::GetCurrentDirectoryW(0, nullptr);
+    FSaved.assign(size, L'\0');
+    const DWORD length = size == 0 ? 0 : ::GetCurrentDirectoryW(size, FSaved.data());
+    FSaved.resize(length < size ? length : 0);
+    FSet = ::SetCurrentDirectoryW(folder.c_str()) != 0;
+    if (!FSet) lastError = ::GetLastError();
+    FChanged = FSet;
+  }
+  ~CurrentFolderForChild() {
+    if (FChanged && !FSaved.empty()) ::SetCurrentDirectoryW(FSaved.c_str());
+  }
+  CurrentFolderForChild(const CurrentFolderForChild&) = delete;
+  CurrentFolderForChild& operator=(const CurrentFolderForChild&) = delete;
+
+  bool Set() const { return FSet; }
+
+ private:
+  static std::mutex& Mutex() {
+    static std::mutex mutex;
+    return mutex;
+  }
+  std::lock_guard<std::mutex> FLock;
+  std::wstring FSaved;
+  bool FSet = false;
+  bool FChanged = false;
+};
 
 }  // namespace
 
@@ -177,11 +220,12 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>
   startup.lpAttributeList = inherited.List();
 
   std::wstring commandLine = CommandLineOf(arguments);
-  const std::wstring folder = Widen(workingFolder);
+  CurrentFolderForChild folder(Widen(workingFolder));
+  if (!folder.Set()) return nullptr;
   PROCESS_INFORMATION process{};
   if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                        CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT | CREATE_SUSPENDED, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo, &process)) {
+                        CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT | CREATE_SUSPENDED, nullptr, nullptr,
+                        &startup.StartupInfo, &process)) {
     lastError = ::GetLastError();
     return nullptr;
   }

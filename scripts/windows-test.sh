@@ -26,8 +26,24 @@ run_suite() {
   return "${PIPESTATUS[0]}"
 }
 
+# A network share, \\localhost\vyr, served by wine from a link in the
+# prefix to a folder the given user owns. The prefix must exist first: a
+# half-made one is never finished by wine.
+serve_share() {  # prefix owner [command to run wine as that user...]
+  local prefix=$1 owner=$2
+  shift 2
+  [ -d "$prefix/dosdevices/c:" ] || "$@" wineboot >/dev/null 2>&1
+  share=$(mktemp -d /tmp/vyr-share.XXXXXX)
+  chown "$owner" "$share"
+  mkdir -p "$prefix/dosdevices/unc/localhost"
+  ln -sfn "$share" "$prefix/dosdevices/unc/localhost/vyr"
+  export VYR_TEST_UNC_ROOT='\\localhost\vyr'
+}
+trap 'rm -rf "${share:-}"' EXIT
+
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
 echo "== as $(id -un)"
+serve_share "$WINEPREFIX" "$(id -un)" "$wine"
 run_suite "$wine"
 status=$?
 "$wineserver" -k 2>/dev/null || true
@@ -44,10 +60,13 @@ elif [ "$(id -u)" = 0 ] && id "$user" >/dev/null 2>&1 && command -v setpriv >/de
   prefix=$(mktemp -d /tmp/vyr-wine-user.XXXXXX)
   chown "$user" "$prefix"
   echo "== as $user"
+  rm -rf "$share"
+  serve_share "$prefix/prefix" "$user" "${as_user[@]}" env HOME="$prefix" WINEPREFIX="$prefix/prefix" TMPDIR="$prefix" "$wine"
+  chown -R "$user" "$prefix/prefix/dosdevices/unc"
   run_suite "${as_user[@]}" env HOME="$prefix" WINEPREFIX="$prefix/prefix" TMPDIR="$prefix" "$wine"
   user_status=$?
   "${as_user[@]}" env WINEPREFIX="$prefix/prefix" "$wineserver" -k 2>/dev/null || true
-  rm -rf "$prefix"
+  rm -rf "$prefix" "$share"
   [ "$status" = 0 ] && status=$user_status
 fi
 exit "$status"
