@@ -113,9 +113,22 @@ std::optional<std::uint64_t> FreeDiskSpace(const std::string& path);
 // process (root included: a file nobody may write is read-only to it too).
 bool IsReadOnlyFile(const std::string& path);
 
-// True when another process holds the file open for exclusive use. A Firebird
-// engine attached to a database file holds an exclusive lock on it.
-bool IsFileInUse(const std::string& path);
+// What other processes do with a file.
+enum class TFileUse {
+  Free,
+  // Held for writing, or locked: a Firebird engine attached to a database
+  // file holds it so.
+  Written,
+  // Open for reading only (a backup, a virus scanner, Explorer's preview).
+  // On Windows that still keeps the file from being deleted or replaced; on
+  // POSIX it never does, and the file counts as free.
+  Read,
+};
+TFileUse FileUseByOthers(const std::string& path);
+
+// True when another process uses the file in a way that keeps the repair
+// from replacing it.
+inline bool IsFileInUse(const std::string& path) { return FileUseByOthers(path) != TFileUse::Free; }
 
 // Full path of the running program's own file.
 std::string ProgramFilePath();

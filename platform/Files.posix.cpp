@@ -288,12 +288,12 @@ bool IsReadOnlyFile(const std::string& path) {
   return (info.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
 }
 
-bool IsFileInUse(const std::string& path) {
+TFileUse FileUseByOthers(const std::string& path) {
   UniqueFd file = OpenRegular(path, O_RDONLY);
-  if (!file) return false;
-  if (::flock(file.Get(), LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK;
+  if (!file) return TFileUse::Free;
+  if (::flock(file.Get(), LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK ? TFileUse::Written : TFileUse::Free;
   ::flock(file.Get(), LOCK_UN);
-  return false;
+  return TFileUse::Free;
 }
 
 std::string ProgramFilePath() {

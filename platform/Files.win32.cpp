@@ -343,10 +343,14 @@ bool IsReadOnlyFile(const std::string& path) {
 }
 
 // An open that asks for exclusive use fails with a sharing violation while
-// anyone else has the file open.
-bool IsFileInUse(const std::string& path) {
-  ScopedHandle file = OpenFile(path, GENERIC_READ, 0, OPEN_EXISTING);
-  return !file && ::GetLastError() == ERROR_SHARING_VIOLATION;
+// anyone else has the file open; one that only keeps writers out fails so
+// while someone writes it (a Firebird engine opens its database for
+// writing and lets others read at most).
+TFileUse FileUseByOthers(const std::string& path) {
+  if (OpenFile(path, GENERIC_READ, 0, OPEN_EXISTING) || ::GetLastError() != ERROR_SHARING_VIOLATION)
+    return TFileUse::Free;
+  const ScopedHandle reader = OpenFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING);
+  return !reader && ::GetLastError() == ERROR_SHARING_VIOLATION ? TFileUse::Written : TFileUse::Read;
 }
 
 std::string ProgramFilePath() {

@@ -46,11 +46,20 @@ void RemoveCopyLeftovers(const TInstallPaths& paths) {
   }
 }
 
+std::optional<std::string> DatabaseHeldByOthers(const std::string& databasePath) {
+  switch (platform::FileUseByOthers(databasePath)) {
+    case platform::TFileUse::Free: return std::nullopt;
+    case platform::TFileUse::Written: return texts::DatabaseInUse(databasePath);
+    case platform::TFileUse::Read: return texts::DatabaseOpenForReading(databasePath);
+  }
+  return std::nullopt;
+}
+
 std::optional<std::string> CheckRepairCanStart(const TInstallPaths& paths) {
   if (paths.Database.size() > LongestDatabasePath)
     return texts::DatabasePathTooLong(paths.Database, paths.Database.size(), LongestDatabasePath);
   if (platform::IsReadOnlyFile(paths.Database)) return texts::DatabaseReadOnly(paths.Database);
-  if (platform::IsFileInUse(paths.Database)) return texts::DatabaseInUse(paths.Database);
+  if (auto held = DatabaseHeldByOthers(paths.Database)) return held;
   return CheckDiskSpace(paths);
 }
 

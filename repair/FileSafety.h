@@ -23,6 +23,10 @@ std::optional<std::string> CheckRepairFiles(const TInstallPaths& paths);
 // Removes what an interrupted copy left behind (never a complete file).
 void RemoveCopyLeftovers(const TInstallPaths& paths);
 
+// Why the database may not be replaced now because another program has it
+// open (an operator-facing text naming that kind of program), or nothing.
+std::optional<std::string> DatabaseHeldByOthers(const std::string& databasePath);
+
 // Why the repair cannot start (an operator-facing text), or nothing: the
 // database path must fit in a backup, no one may have the database open and
 // the disk must have room. Nothing is deleted or changed by the check.

@@ -26,8 +26,8 @@ class TUndo {
     if (!SafetyCopyIsTheMarkedOne(marker))
       return Finish(texts::SafetyCopyOfInterruptedRepairMissing(FPaths.SafetyCopy, FPaths.RepairMarker), Outcome::Refused);
     const bool databaseThere = platform::FileExists(FPaths.Database);
-    if (databaseThere && platform::IsFileInUse(FPaths.Database))
-      return Finish(texts::DatabaseInUse(FPaths.Database), Outcome::Refused);
+    if (auto held = databaseThere ? DatabaseHeldByOthers(FPaths.Database) : std::nullopt)
+      return Finish(*held, Outcome::Refused);
     const bool untouched = databaseThere && platform::SameContents(FPaths.Database, FPaths.SafetyCopy);
     if (databaseThere && !untouched && WrittenAfterTheRepairStopped(marker))
       return Finish(ChangedLater(marker), Outcome::Refused);

@@ -21,6 +21,13 @@ std::string DatabaseInUse(const std::string& databasePath) {
          "Hãy đóng chương trình đó trước rồi sửa lại.";
 }
 
+std::string DatabaseOpenForReading(const std::string& databasePath) {
+  return "Cơ sở dữ liệu " + databasePath +
+         " đang được một chương trình khác mở để đọc (chương trình sao lưu, chương trình diệt virus hoặc cửa sổ "
+         "Explorer đang xem file), nên chưa thay được file; chưa có gì bị thay đổi. Hãy đợi chương trình đó xong "
+         "hoặc đóng nó rồi sửa lại.";
+}
+
 std::string DatabaseReadOnly(const std::string& databasePath) {
   return "File " + databasePath +
          " đang ở chế độ chỉ đọc (read-only) nên không sửa được; chưa có gì bị thay đổi. Hãy bỏ thuộc tính chỉ đọc "

@@ -19,6 +19,7 @@ inline const std::string RepairDone = "Đã thực hiện xong!\rChạy kiểm t
 
 std::string DatabaseMissing(const std::string& databasePath);
 std::string DatabaseInUse(const std::string& databasePath);
+std::string DatabaseOpenForReading(const std::string& databasePath);
 std::string DatabaseReadOnly(const std::string& databasePath);
 std::string NotEnoughDiskSpace(std::uint64_t needed, std::uint64_t available);
 std::string SafetyCopyFailed(const std::string& reason);

@@ -65,6 +65,19 @@ TEST(FileSafety, ADatabaseHeldByAnotherProcessIsRefusedBeforeAnyChange) {
   EXPECT_FALSE(platform::FileExists(install.paths.SafetyCopy));
 }
 
+// A backup or a virus scanner reading the database: on Windows the file
+// could not be replaced, and the operator is told which kind of program to
+// wait for, not VYR or the server.
+TEST(FileSafety, ADatabaseOpenForReadingIsRefusedOnlyWhereItBlocksReplacingIt) {
+  TPlainInstall install;
+  TFileHolder reader(install.paths.Database, TFileHolder::ForReading);
+#ifdef _WIN32
+  EXPECT_EQ(CheckRepairCanStart(install.paths), texts::DatabaseOpenForReading(install.paths.Database));
+#else
+  EXPECT_FALSE(CheckRepairCanStart(install.paths));
+#endif
+}
+
 TEST(FileSafety, FreeSpaceIsKnownForTheDataFolder) {
   TPlainInstall install;
   const auto available = platform::FreeDiskSpace(install.paths.DataFolder);

@@ -92,6 +92,23 @@ TEST(Files, InUseWhileAnotherProcessHoldsTheFileExclusively) {
   EXPECT_FALSE(platform::IsFileInUse(folder / "missing"));
 }
 
+// A reader keeps a file from being replaced on Windows, never on POSIX; an
+// engine's hold is told from it.
+TEST(Files, AReaderIsToldFromAWriter) {
+  TTestFolder folder("Kế toán");
+  WriteTextFile(folder / "VYR.FDB", "x");
+  {
+    TFileHolder engine(folder / "VYR.FDB");
+    EXPECT_EQ(platform::FileUseByOthers(folder / "VYR.FDB"), platform::TFileUse::Written);
+  }
+  TFileHolder reader(folder / "VYR.FDB", TFileHolder::ForReading);
+#ifdef _WIN32
+  EXPECT_EQ(platform::FileUseByOthers(folder / "VYR.FDB"), platform::TFileUse::Read);
+#else
+  EXPECT_EQ(platform::FileUseByOthers(folder / "VYR.FDB"), platform::TFileUse::Free);
+#endif
+}
+
 TEST(Files, ProgramFolderEndsInASeparator) {
   const std::string folder = platform::ProgramFolder();
   ASSERT_FALSE(folder.empty());

@@ -8,6 +8,8 @@
 //   cwd        write the current folder as one line of hexadecimal digits
 //   ansi:TEXT  write TEXT (UTF-8) in the system's ANSI code page, then a line break
 //   hold:PATH  open PATH for exclusive use, write "held" and a line break, keep it open
+//   read:PATH  open PATH for reading only, letting others read, write and
+//              delete it (as a backup or a virus scanner does); the same lines
 //   stdin      read standard input to its end, write "read N bytes" and a line break
 //   exit:CODE  end with that exit code
 //   hang       sleep until killed
@@ -129,6 +131,11 @@ bool HoldExclusively(const std::string& path) {
          INVALID_HANDLE_VALUE;
 }
 
+bool HoldForReading(const std::string& path) {
+  return ::CreateFileW(WideOf(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, 0, nullptr) != INVALID_HANDLE_VALUE;
+}
+
 // The arguments as the Windows runtime splits the wide command line.
 std::vector<std::string> Arguments(int, char**) {
   int count = 0;
@@ -150,6 +157,8 @@ bool HoldExclusively(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDWR);
   return fd >= 0 && ::flock(fd, LOCK_EX) == 0;
 }
+
+bool HoldForReading(const std::string& path) { return ::open(path.c_str(), O_RDONLY) >= 0; }
 
 std::vector<std::string> Arguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
 #endif
@@ -185,6 +194,9 @@ int main(int argc, char** argv) {
     else if (Starts(step, "ansi:")) WriteAll(StandardOutput, InAnsiCodePage(value) + "\n");
     else if (Starts(step, "hold:")) {
       if (!HoldExclusively(value)) return 91;
+      WriteAll(StandardOutput, "held\n");
+    } else if (Starts(step, "read:")) {
+      if (!HoldForReading(value)) return 91;
       WriteAll(StandardOutput, "held\n");
     } else if (step == "stdin") WriteAll(StandardOutput, "read " + std::to_string(ReadStandardInputToItsEnd()) + " bytes\n");
     else if (Starts(step, "exit:")) return std::atoi(value);

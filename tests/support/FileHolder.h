@@ -1,5 +1,6 @@
 // Another process that holds a file open for exclusive use, as a database
-// engine holds its database, until the object goes.
+// engine holds its database, or for reading only, as a backup or a virus
+// scanner does, until the object goes.
 #pragma once
 
 #include <memory>
@@ -10,10 +11,13 @@
 
 class TFileHolder {
  public:
+  enum THow { Exclusively, ForReading };
+
   // Returns once the other process holds the file.
-  explicit TFileHolder(const std::string& path) : FPipe(platform::Pipe::Create()) {
+  explicit TFileHolder(const std::string& path, THow how = Exclusively) : FPipe(platform::Pipe::Create()) {
     if (!FPipe) throw std::runtime_error("cannot make a pipe");
-    FChild = platform::ChildProcess::Start({EMIT_BYTES_PATH, "hold:" + path, "hang"}, FPipe->WriteEnd(), "");
+    const std::string step = how == Exclusively ? "hold:" : "read:";
+    FChild = platform::ChildProcess::Start({EMIT_BYTES_PATH, step + path, "hang"}, FPipe->WriteEnd(), "");
     FPipe->CloseWriteEnd();
     if (!FChild) throw std::runtime_error("cannot start the holding process");
     std::string said;
