@@ -4,6 +4,7 @@
 
 #include "platform/Files.h"
 #include "platform/NativeNames.h"
+#include "repair/FileSafety.h"
 #include "repair/InstallPaths.h"
 #include "repair/ToolCommands.h"
 #include "support/TestFolder.h"
@@ -31,6 +32,16 @@ TEST(InstallRoot, IsTrimmedAndEndsInExactlyOneSeparator) {
   EXPECT_EQ(paths.SafetyCopy, Root + S + "DATA" + S + "VYR_LUU.FDB");
   EXPECT_EQ(paths.Backup, Root + S + "DATA" + S + "VYRBK.FBK");
   EXPECT_EQ(paths.RepairMarker, Root + S + "DATA" + S + "VYR_DANGSUA.TXT");
+}
+
+// Windows refuses to start a program whose path passes 259 characters: every
+// root whose database path the repair accepts keeps its tools below that.
+TEST(InstallRoot, TheLongestAcceptedRootKeepsTheToolsStartable) {
+  const std::string longest = Root + S + std::string(LongestDatabasePath - (Root.size() + 14), 'x');
+  const auto paths = TInstallPaths::FromFolderText(longest);
+  ASSERT_EQ(paths.Database.size(), LongestDatabasePath);
+  for (const auto& tool : {paths.GfixPreferred, paths.GfixFallback, paths.GbakPreferred, paths.GbakFallback})
+    EXPECT_LT(tool.size(), 260u) << tool;
 }
 
 TEST(GfixCommands, QuoteTheToolAndTheDatabaseAndKeepTheFixedSpacing) {
