@@ -10,6 +10,7 @@
 //   hold:PATH  open PATH for exclusive use, write "held" and a line break, keep it open
 //   read:PATH  open PATH for reading only, letting others read, write and
 //              delete it (as a backup or a virus scanner does); the same lines
+//   pid        write this process's id and a line break
 //   stdin      read standard input to its end, write "read N bytes" and a line break
 //   exit:CODE  end with that exit code
 //   hang       sleep until killed
@@ -111,6 +112,8 @@ std::wstring WideOf(const std::string& text) {
   return wide;
 }
 
+unsigned long ProcessId() { return ::GetCurrentProcessId(); }
+
 std::string CurrentFolder() {
   std::wstring folder(32768, L'\0');
   folder.resize(::GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data()));
@@ -146,6 +149,8 @@ std::vector<std::string> Arguments(int, char**) {
   return arguments;
 }
 #else
+unsigned long ProcessId() { return static_cast<unsigned long>(::getpid()); }
+
 std::string CurrentFolder() {
   char folder[4096];
   return ::getcwd(folder, sizeof folder) != nullptr ? folder : "";
@@ -191,6 +196,7 @@ int main(int argc, char** argv) {
       for (size_t j = i + 1; j < arguments.size(); ++j) WriteAll(StandardOutput, Hex(arguments[j]) + "\n");
       return 0;
     } else if (step == "cwd") WriteAll(StandardOutput, Hex(CurrentFolder()) + "\n");
+    else if (step == "pid") WriteAll(StandardOutput, std::to_string(ProcessId()) + "\n");
     else if (Starts(step, "ansi:")) WriteAll(StandardOutput, InAnsiCodePage(value) + "\n");
     else if (Starts(step, "hold:")) {
       if (!HoldExclusively(value)) return 91;
