@@ -118,6 +118,17 @@ std::int64_t UnixSeconds(const FILETIME& time) {
   return static_cast<std::int64_t>(ticks / 10000000ULL) - 11644473600LL;
 }
 
+// Takes the read-only attribute off a file (never a folder); the attributes
+// it had, or nothing where there was none to take off.
+std::optional<DWORD> ClearReadOnly(const std::wstring& name) {
+  const DWORD attributes = ::GetFileAttributesW(name.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) ||
+      (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return std::nullopt;
+  if (!::SetFileAttributesW(name.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) return std::nullopt;
+  return attributes;
+}
+
 }  // namespace
 
 TFileFailure SystemFailure(std::uint32_t error) { return Failure(error); }
@@ -185,24 +196,12 @@ TFileResult DeleteFile(const std::string& path) {
   const std::wstring name = Widen(path);
   if (::DeleteFileW(name.c_str())) return std::nullopt;
   const DWORD error = ::GetLastError();
-  const DWORD attributes = ::GetFileAttributesW(name.c_str());
-  if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY))
-    return Failure(error);
-  if (!::SetFileAttributesW(name.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) return Failure(error);
+  const auto before = error == ERROR_ACCESS_DENIED ? ClearReadOnly(name) : std::nullopt;
+  if (!before) return Failure(error);
   if (::DeleteFileW(name.c_str())) return std::nullopt;
   const TFileFailure failure = LastFailure();
-  ::SetFileAttributesW(name.c_str(), attributes);
+  ::SetFileAttributesW(name.c_str(), *before);
   return failure;
-}
-
-// A read-only target of the repair's own (an old safety copy) is replaced
-// all the same.
-static void ClearReadOnly(const std::string& path) {
-  const std::wstring name = Widen(path);
-  const DWORD attributes = ::GetFileAttributesW(name.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
-      !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-    ::SetFileAttributesW(name.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
 TFileResult RenameFile(const std::string& from, const std::string& to) { return MoveDurably(from, to); }
@@ -235,7 +234,9 @@ TFileResult CopyFile(const std::string& source, const std::string& target) {
   if (kept == 0) kept = FILE_ATTRIBUTE_NORMAL;
   if (!failure && !::SetFileAttributesW(Widen(temporary).c_str(), kept)) failure = LastFailure();
   if (!failure) {
-    ClearReadOnly(target);
+    // A read-only target of the repair's own (an old safety copy) is
+    // replaced all the same.
+    ClearReadOnly(Widen(target));
     failure = MoveDurably(temporary, target);
   }
   if (failure) {
@@ -294,8 +295,7 @@ TFileResult SyncFolder(const std::string& path) {
   const std::string folder = path.empty() ? std::string(".") : path;
   auto data = AttributesOf(folder);
   if (!data) return LastFailure();
-  ScopedHandle handle(::CreateFileW(Widen(folder).c_str(), GENERIC_READ | GENERIC_WRITE, ShareAll, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  ScopedHandle handle = OpenFile(folder, GENERIC_READ | GENERIC_WRITE, ShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
   if (!handle) return std::nullopt;
   if (!::FlushFileBuffers(handle.Get())) {
     const DWORD error = ::GetLastError();

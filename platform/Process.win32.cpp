@@ -83,25 +83,21 @@ std::wstring CommandLineOf(const std::vector<std::string>& arguments) {
 class CurrentFolderForChild {
  public:
   explicit CurrentFolderForChild(const std::wstring& folder) : FLock(Mutex()) {
-    if (folder.empty()) {
-      FSet = true;
-      return;
-    }
+    if (folder.empty()) return;
     const DWORD size = ::GetCurrentDirectoryW(0, nullptr);
     FSaved.assign(size, L'\0');
     const DWORD length = size == 0 ? 0 : ::GetCurrentDirectoryW(size, FSaved.data());
     FSaved.resize(length < size ? length : 0);
-    FSet = ::SetCurrentDirectoryW(folder.c_str()) != 0;
-    if (!FSet) lastError = ::GetLastError();
-    FChanged = FSet;
+    FFailed = !::SetCurrentDirectoryW(folder.c_str());
+    if (FFailed) lastError = ::GetLastError();
   }
   ~CurrentFolderForChild() {
-    if (FChanged && !FSaved.empty()) ::SetCurrentDirectoryW(FSaved.c_str());
+    if (!FFailed && !FSaved.empty()) ::SetCurrentDirectoryW(FSaved.c_str());
   }
   CurrentFolderForChild(const CurrentFolderForChild&) = delete;
   CurrentFolderForChild& operator=(const CurrentFolderForChild&) = delete;
 
-  bool Set() const { return FSet; }
+  bool Set() const { return !FFailed; }
 
  private:
   static std::mutex& Mutex() {
@@ -109,9 +105,8 @@ class CurrentFolderForChild {
     return mutex;
   }
   std::lock_guard<std::mutex> FLock;
-  std::wstring FSaved;
-  bool FSet = false;
-  bool FChanged = false;
+  std::wstring FSaved;  // empty where no folder was asked for
+  bool FFailed = false;
 };
 
 }  // namespace

@@ -69,7 +69,7 @@ std::optional<std::string> TDataRepairStage::RunWatchedSteps(const TInstallPaths
 }
 
 void TDataRepairStage::RunStep(TDbSQL& statement) {
-  if (FHost.StopRequested()) throw ERepairStopped(texts::StoppedByOperator(StepName));
+  StopIfAsked(FHost, StepName);
   try {
     if (!FConnection.InTransaction()) FConnection.StartTransaction();
     statement.Execute();

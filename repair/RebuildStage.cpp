@@ -51,7 +51,7 @@ void TRebuildStage::Run(const TInstallPaths& paths) {
   const platform::TFileOwnership original = OriginalOwnership(paths);
   PrepareBackupFile(paths, original);
   Backup(paths, original);
-  StopIfAsked("gbak -b");
+  StopIfAsked(FHost, "gbak -b");
   if (platform::FileExists(paths.Database)) platform::DeleteFile(paths.Database);
   Restore(paths);
   Require(platform::ApplyOwnership(paths.Database, original), paths.Database);
@@ -69,14 +69,10 @@ std::vector<std::string> TRebuildStage::IndexesLeftOff() const {
 void TRebuildStage::Restore(const TInstallPaths& paths) {
   FEngine.Script().SetText(BuildRestoreScript(paths, FProgramFolder));
   FEngine.ExecuteScript();
-  StopIfAsked("phục hồi");
+  StopIfAsked(FHost, "phục hồi");
   if (!platform::FileExists(paths.Database)) throw Exception(texts::RepairFailed);
   if (FEngine.LastScriptFailed() && (FIndexRecovery == nullptr || !FIndexRecovery->Recover(paths, ToolLimits)))
     throw Exception(texts::RepairFailed);
-}
-
-void TRebuildStage::StopIfAsked(const std::string& step) const {
-  if (FHost.StopRequested()) throw ERepairStopped(texts::StoppedByOperator(step));
 }
 
 // The database is deleted only after gbak has ended well and left a backup.

@@ -51,7 +51,6 @@ class TRebuildStage : public TRepairStage {
   std::uint32_t RunBackup(const TInstallPaths& paths, const std::string& remedy, std::vector<std::string>& output);
   std::optional<TRemedy> RemedyNamedBy(const TInstallPaths& paths, const std::vector<std::string>& output);
   void Restore(const TInstallPaths& paths);
-  void StopIfAsked(const std::string& step) const;
 
   TRepairHost& FHost;
   TScriptEngineComponent& FEngine;

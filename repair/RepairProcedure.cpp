@@ -173,7 +173,7 @@ void TRepairProcedure::RunDataRepair(const TInstallPaths& paths) {
 // The marker follows the repair; one that cannot be rewritten still marks a
 // repair in progress, which is all a later run needs.
 void TRepairProcedure::EnterPhase(const TInstallPaths& paths, TRepairPhase phase) {
-  if (FHost.StopRequested()) throw ERepairStopped(texts::StoppedByOperator(PhaseName(phase)));
+  StopIfAsked(FHost, PhaseName(phase));
   FMarker.Phase = phase;
   WriteRepairMarker(paths, FMarker);
 }

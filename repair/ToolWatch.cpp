@@ -2,7 +2,12 @@
 
 #include "platform/Clock.h"
 #include "platform/Files.h"
+#include "repair/RepairHost.h"
 #include "repair/RepairTexts.h"
+
+void StopIfAsked(const TRepairHost& host, const std::string& step) {
+  if (host.StopRequested()) throw ERepairStopped(texts::StoppedByOperator(step));
+}
 
 std::uint64_t SecondsFor(const TToolLimits& limits, std::uint64_t databaseBytes) {
   return limits.BaseSeconds + limits.SecondsPerMegabyte * (databaseBytes >> 20);

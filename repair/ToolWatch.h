@@ -12,6 +12,8 @@
 #include "platform/Exception.h"
 #include "repair/InstallPaths.h"
 
+class TRepairHost;
+
 // The rule: BaseSeconds plus SecondsPerMegabyte for every megabyte of the
 // database; the database and the backup at most GrowthFactor times the
 // database's size plus GrowthAllowanceBytes. Generous: gfix and gbak read a
@@ -52,6 +54,9 @@ class ERepairStopped : public Exception {
  public:
   using Exception::Exception;
 };
+
+// Throws ERepairStopped, naming the step, once the operator has asked.
+void StopIfAsked(const TRepairHost& host, const std::string& step);
 
 // Watches one run: Check answers the reason to stop it, or nothing.
 class TToolWatch {

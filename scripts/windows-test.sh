@@ -67,9 +67,10 @@ if [ "$(id -u)" = 0 ] && [ -n "$user" ] && id "$user" >/dev/null 2>&1 && command
   chown "$user" "$prefix"
   echo "== as $user"
   rm -rf "$share"
-  serve_share "$prefix/prefix" "$user" "${as_user[@]}" env HOME="$prefix" WINEPREFIX="$prefix/prefix" TMPDIR="$prefix" "$wine"
+  user_wine=("${as_user[@]}" env HOME="$prefix" WINEPREFIX="$prefix/prefix" TMPDIR="$prefix" "$wine")
+  serve_share "$prefix/prefix" "$user" "${user_wine[@]}"
   chown -R "$user" "$prefix/prefix/dosdevices/unc"
-  run_suite "${as_user[@]}" env HOME="$prefix" WINEPREFIX="$prefix/prefix" TMPDIR="$prefix" "$wine"
+  run_suite "${user_wine[@]}"
   user_status=$?
   "${as_user[@]}" env WINEPREFIX="$prefix/prefix" "$wineserver" -k 2>/dev/null || true
   rm -rf "$prefix" "$share"

@@ -39,17 +39,22 @@ TEST(ConsoleTool, TheProgramsOwnStandardInputCanBeMadeEmptyOnWindows) {
   EXPECT_EQ(got, 0u);
 }
 
+// A process that is ended when the object goes: a failed check leaves
+// nothing running.
+struct TEndedOnExit {
+  platform::ScopedHandle Process;
+  ~TEndedOnExit() {
+    if (Process) ::TerminateProcess(Process.Get(), 1);
+  }
+};
+
 // A window killed from the Task Manager takes its gfix or gbak with it:
 // nothing is left holding the database for the next Accept to blame on VYR.
 // The program is started here without a job of ours, as Explorer starts it.
 TEST(Children, AToolEndsWithTheProgramThatStartedItOnWindows) {
-  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE readEnd = nullptr;
-  HANDLE writeEnd = nullptr;
-  ASSERT_TRUE(::CreatePipe(&readEnd, &writeEnd, &inheritable, 0));
-  platform::ScopedHandle output(readEnd);
-  platform::ScopedHandle childsOutput(writeEnd);
-  ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  const auto output = platform::Pipe::Create();
+  ASSERT_TRUE(output);
+  const HANDLE writeEnd = reinterpret_cast<HANDLE>(output->WriteEnd());
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -60,22 +65,18 @@ TEST(Children, AToolEndsWithTheProgramThatStartedItOnWindows) {
   PROCESS_INFORMATION started{};
   ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                                nullptr, &startup, &started));
-  platform::ScopedHandle program(started.hProcess);
-  platform::ScopedHandle programThread(started.hThread);
-  childsOutput.Close();
+  const TEndedOnExit program{platform::ScopedHandle(started.hProcess)};
+  const platform::ScopedHandle programThread(started.hThread);
+  output->CloseWriteEnd();
   std::string line;
-  char byte = 0;
-  for (DWORD got = 0; ::ReadFile(readEnd, &byte, 1, &got, nullptr) && got == 1 && byte != '\n';) line += byte;
+  for (char byte; output->Read(&byte, 1) == 1 && byte != '\n';) line += byte;
   const DWORD toolId = std::stoul(line.empty() ? "0" : line);
   ASSERT_NE(toolId, 0u) << "the program did not start its tool";
-  platform::ScopedHandle tool(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, toolId));
-  ASSERT_TRUE(tool);
-  ASSERT_TRUE(::TerminateProcess(program.Get(), 1));
+  const TEndedOnExit tool{platform::ScopedHandle(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, toolId))};
+  ASSERT_TRUE(tool.Process);
+  ASSERT_TRUE(::TerminateProcess(program.Process.Get(), 1));
   // The system ends the tool at once; an orphan would still be there a minute on.
-  if (::WaitForSingleObject(tool.Get(), 60000) != WAIT_OBJECT_0) {
-    ::TerminateProcess(tool.Get(), 1);
-    FAIL() << "the tool outlived the program";
-  }
+  EXPECT_EQ(::WaitForSingleObject(tool.Process.Get(), 60000), WAIT_OBJECT_0) << "the tool outlived the program";
 }
 
 }  // namespace
