@@ -1,15 +1,25 @@
 #include "db/DbConnection.h"
 
 #include <algorithm>
+#include <exception>
 #include <strings.h>
 
 #include "db/DbTransaction.h"
 #include "db/FirebirdProvider.h"
+#include "platform/Cleanup.h"
 #include "platform/Utf8.h"
 
 namespace {
 
 std::string Trimmed(const std::string& text) { return platform::TrimControlAndBlanks(text); }
+
+// fb_cancel_operation on a copy of the handle; true when the client accepted it.
+bool CancelOperation(TFbClient& client, isc_db_handle handle, ISC_USHORT option) {
+  using TCancel = ISC_STATUS(ISC_EXPORT*)(ISC_STATUS*, isc_db_handle*, ISC_USHORT);
+  ISC_STATUS_ARRAY status{};
+  isc_db_handle copy = handle;
+  return client.Entry<TCancel>(TFbEntry::fb_cancel_operation)(status, &copy, option) == 0;
+}
 
 }  // namespace
 
@@ -143,10 +153,15 @@ void TDbConnection::Open() {
   }
 }
 
+// A transaction the server will not end, or a detach it refuses, leaves the
+// connection attached with its handles, and raises: the caller learns that
+// the database is still open in this process.
 void TDbConnection::Close() {
   if (!Connected()) return;
-  EndActiveTransactions();
+  FClosing = true;
+  const platform::TScopeExit closed([this] { FClosing = false; });
   try {
+    EndActiveTransactions();
     FIConnection->Disconnect();
   } catch (const EDataAccessError& error) {
     if (FDestroying && error.IsFatalError()) return;
@@ -176,9 +191,18 @@ bool TDbConnection::OnlyReadCommittedReadsActive() const {
 }
 
 // Active transactions end by their close action; a server error there has
-// been reported through OnError and is dropped, and the handles reset.
+// been reported through OnError. Every transaction is tried; the first that
+// the server still holds raises its error afterwards.
 void TDbConnection::EndActiveTransactions() {
-  for (TDbTransaction* transaction : std::vector<TDbTransaction*>(FTransactions)) transaction->CloseTransaction(true);
+  std::exception_ptr stillHeld;
+  for (TDbTransaction* transaction : std::vector<TDbTransaction*>(FTransactions)) {
+    try {
+      transaction->CloseTransaction(true);
+    } catch (...) {
+      if (!stillHeld) stillHeld = std::current_exception();
+    }
+  }
+  if (stillHeld) std::rethrow_exception(stillHeld);
 }
 
 void TDbConnection::HandleConnectionError(EDataAccessError& E, bool& Fail, bool& Reconnect, bool& Reexecute,
@@ -186,11 +210,17 @@ void TDbConnection::HandleConnectionError(EDataAccessError& E, bool& Fail, bool&
   EDbError wrapper(E);
   cause = TConnLostCause::clUnknown;
   const bool fatal = wrapper.IsFatalError();
-  if (fatal) Reconnect = Connected() && attempt == 0 && OnlyReadCommittedReadsActive();
+  // A connection being closed is never attached again: only to be rolled back.
+  if (fatal) Reconnect = !FClosing && Connected() && attempt == 0 && OnlyReadCommittedReadsActive();
   if (OnError) OnError(this, wrapper, Fail);
   if (!fatal) return;
   FIConnection->FIsValid = false;
-  if (attempt == 0) EndActiveTransactions();
+  if (attempt == 0) {
+    try {
+      EndActiveTransactions();
+    } catch (...) {
+    }
+  }
   if (attempt == 0 && !Reconnect && !FInProcessError) {
     FInProcessError = true;
     try {
@@ -209,9 +239,15 @@ std::function<void()> TDbConnection::Canceller() const {
   if (client == nullptr || !client->HasEntry(TFbEntry::fb_cancel_operation)) return {};
   const isc_db_handle handle = *FIConnection->DatabaseHandle();
   return [client, handle] {
-    using TCancel = ISC_STATUS(ISC_EXPORT*)(ISC_STATUS*, isc_db_handle*, ISC_USHORT);
-    ISC_STATUS_ARRAY status{};
-    isc_db_handle copy = handle;
-    client->Entry<TCancel>(TFbEntry::fb_cancel_operation)(status, &copy, fb_cancel_raise);
+    if (client->CallInFlight()) CancelOperation(*client, handle, fb_cancel_raise);
   };
+}
+
+bool TDbConnection::ClearPendingCancel() {
+  if (!Connected()) return true;
+  TFbClient* client = FIConnection->Client();
+  if (client == nullptr || !client->HasEntry(TFbEntry::fb_cancel_operation)) return true;
+  const isc_db_handle handle = *FIConnection->DatabaseHandle();
+  const bool disabled = CancelOperation(*client, handle, fb_cancel_disable);
+  return CancelOperation(*client, handle, fb_cancel_enable) && disabled;
 }

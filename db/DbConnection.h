@@ -76,9 +76,14 @@ class TDbConnection {
 
   // A call that cancels the server call running on this attachment, to be
   // made from another thread (fb_cancel_operation): the running call then
-  // fails with the server's "operation was cancelled". Nothing while the
-  // connection is closed or the client library has no such entry point.
+  // fails with the server's "operation was cancelled". It raises nothing
+  // while no client call runs. Nothing while the connection is closed or
+  // the client library has no such entry point.
   std::function<void()> Canceller() const;
+  // A cancel raised just as a call ended stays pending on the attachment and
+  // would fail its next call (the close's rollback among them): this clears
+  // it (fb_cancel_disable, then fb_cancel_enable). False when it could not.
+  bool ClearPendingCancel();
   unsigned PhysicalGeneration() const { return FPhysicalGeneration; }
 
  private:
@@ -96,6 +101,7 @@ class TDbConnection {
   TProviderOptionsList FProviderOptions;
   bool FOptionsModified = true;
   bool FInProcessError = false;
+  bool FClosing = false;
   bool FDestroying = false;
   std::unique_ptr<TFbConnection> FIConnection;
   unsigned FPhysicalGeneration = 0;

@@ -176,22 +176,31 @@ void TDbTransaction::ReleaseTransaction() {
   if (FTrStartCount > 1) --FTrStartCount;
 }
 
+// A server that refuses the end (a cancel still pending on the attachment)
+// is asked once more; a transaction it still holds keeps its handle and the
+// error is raised even with force, so that no connection is detached from
+// under it. On a lost connection the handle means nothing any more.
 void TDbTransaction::CloseTransaction(bool force) {
-  if (!Active()) return;
-  try {
-    if (DefaultCloseAction == TTransactionAction::taCommit) Commit();
-    else Rollback();
-  } catch (...) {
-    bool fatal = false;
+  for (int attempt = 0; Active(); ++attempt) {
     try {
-      throw;
+      if (DefaultCloseAction == TTransactionAction::taCommit) Commit();
+      else Rollback();
+      return;
     } catch (const EDataAccessError& error) {
-      fatal = error.IsFatalError();
+      if (!error.IsFatalError() && Active()) {
+        if (attempt == 0) continue;
+        throw;
+      }
+      ForgetHandle();
+      if (!force && !FDestroying) throw;
     } catch (...) {
+      if (!force) throw;
+      ForgetHandle();
     }
-    if (FDestroying && fatal) return;
-    if (!force) throw;
-    if (TFbTransaction* physical = Physical()) physical->Reset();
-    UnPrepareIfInactive();
   }
+}
+
+void TDbTransaction::ForgetHandle() {
+  if (TFbTransaction* physical = Physical()) physical->Reset();
+  UnPrepareIfInactive();
 }

@@ -43,7 +43,9 @@ class TDbTransaction {
   void AutoCommitTransaction(bool needCommit);
   void ReleaseTransaction();
 
-  // Ends an active transaction by DefaultCloseAction; with force, errors are dropped.
+  // Ends an active transaction by DefaultCloseAction; with force, the errors
+  // of a lost connection and of the client side are dropped. A transaction
+  // the server still holds after a second try raises its error.
   void CloseTransaction(bool force);
 
   // The physical transaction (created on first need), or nullptr.
@@ -58,6 +60,7 @@ class TDbTransaction {
   void PrepareTransaction();
   void EndTransaction(void (TFbTransaction::*end)());
   void UnPrepareIfInactive();
+  void ForgetHandle();
   void RollbackAfterFailedCommit();
   void CheckInactive() const;
   void Unbind();

@@ -4,6 +4,7 @@
 // turned into the server's message text.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <ibase.h>
@@ -55,6 +56,8 @@ class TFbClient {
   // Serialise calls when the library is not thread-safe; re-entrant.
   void Busy();
   void Release();
+  // True while a call bracketed by TClientCall runs on any thread.
+  bool CallInFlight() const { return FCallsInFlight.load() > 0; }
 
   // The texts of a failed call: SQLErrorMsg from the SQLCODE, ErrorMsg the
   // messages of the status vector joined by single carriage returns.
@@ -84,13 +87,21 @@ class TFbClient {
   std::recursive_mutex hBusy;
   std::vector<std::pair<TNotification, TFbConnection*>> FNotifications;
   std::vector<void*> FEntries;
+  std::atomic<int> FCallsInFlight{0};
+  friend class TClientCall;
 };
 
 // Brackets one group of client calls with Busy and Release.
 class TClientCall {
  public:
-  explicit TClientCall(TFbClient& client) : FClient(client) { FClient.Busy(); }
-  ~TClientCall() { FClient.Release(); }
+  explicit TClientCall(TFbClient& client) : FClient(client) {
+    FClient.Busy();
+    ++FClient.FCallsInFlight;
+  }
+  ~TClientCall() {
+    --FClient.FCallsInFlight;
+    FClient.Release();
+  }
   TClientCall(const TClientCall&) = delete;
   TClientCall& operator=(const TClientCall&) = delete;
 

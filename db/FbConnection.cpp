@@ -201,6 +201,8 @@ void TFbConnection::SelectClientLibrary() {
           connection->Disconnect();
         } catch (...) {
         }
+        connection->FConnected = false;  // the library goes: its handles with it
+        connection->FDatabaseHandle = 0;
         connection->FClient = nullptr;
       },
       this);
@@ -281,24 +283,25 @@ void TFbConnection::ReadDatabaseDialect() {
   if (dialect < FSQLDialect) FSQLDialect = dialect;
 }
 
+// A detach the server refuses (open transactions) keeps the attachment and
+// its handle: the database is still open in this process, and the error
+// says so. On a lost connection the handle is forgotten.
 void TFbConnection::Disconnect() {
-  FConnected = false;
-  platform::WithCleanup(
-      [this] {
-        if (!FNativeConnection || FClient == nullptr || FClient->FAlerterFatalError || FDatabaseHandle == 0) return;
-        ISC_STATUS status;
-        {
-          TClientCall call(*FClient);
-          status = FClient->Entry<decltype(&isc_detach_database)>(TFbEntry::isc_detach_database)(FStatusVector,
-                                                                                                &FDatabaseHandle);
-        }
-        Check(status);
-      },
-      [this] {
-        FDatabaseHandle = 0;
-        FNativeConnection = true;
-        ResetFacts();
-      });
+  const auto forget = [this] {
+    FConnected = false;
+    FDatabaseHandle = 0;
+    FNativeConnection = true;
+    ResetFacts();
+  };
+  if (!FNativeConnection || FClient == nullptr || FClient->FAlerterFatalError || FDatabaseHandle == 0) return forget();
+  ISC_STATUS status;
+  {
+    TClientCall call(*FClient);
+    status = FClient->Entry<decltype(&isc_detach_database)>(TFbEntry::isc_detach_database)(FStatusVector,
+                                                                                          &FDatabaseHandle);
+  }
+  if (status == 0 || EFbError::IsFatalErrorCode(static_cast<std::int32_t>(FStatusVector[1]))) forget();
+  Check(status);
 }
 
 void TFbConnection::ResetFacts() {

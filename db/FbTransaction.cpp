@@ -109,8 +109,12 @@ void TFbTransaction::Commit() {
 
 void TFbTransaction::CommitRetaining() { Check(CallOnHandle(TFbEntry::isc_commit_retaining)); }
 
+// A rollback refused for any reason but a lost connection (a cancel still
+// pending on the attachment) leaves the transaction open on the server: its
+// handle is kept, so that it can be rolled back again and the attachment
+// still be detached.
 void TFbTransaction::Rollback() {
   const ISC_STATUS result = CallOnHandle(TFbEntry::isc_rollback_transaction);
-  FTransactionHandle = 0;
+  if (result == 0 || EFbError::IsFatalErrorCode(static_cast<std::int32_t>(FStatusVector[1]))) FTransactionHandle = 0;
   Check(result);
 }

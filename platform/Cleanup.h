@@ -34,4 +34,17 @@ auto WithCleanup(Work&& work, Cleanup&& cleanup) -> decltype(work()) {
   }
 }
 
+// Runs an action that raises nothing when the scope ends, on every path.
+template <typename Action>
+class TScopeExit {
+ public:
+  explicit TScopeExit(Action action) : FAction(std::move(action)) {}
+  ~TScopeExit() { FAction(); }
+  TScopeExit(const TScopeExit&) = delete;
+  TScopeExit& operator=(const TScopeExit&) = delete;
+
+ private:
+  Action FAction;
+};
+
 }  // namespace platform

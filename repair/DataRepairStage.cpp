@@ -31,21 +31,38 @@ const std::string StepName = "bước sửa trùng dữ liệu";
 
 }  // namespace
 
+// The connection is closed on every path: a database left open in this
+// process could neither be replaced by the safety copy nor seen anew.
 void TDataRepairStage::Run(const TInstallPaths& paths) {
   FHost.AddLog("Đang kiểm tra trùng dữ liệu...");
   PointConnectionAt(FConnection, FProgramFolder, paths.Database);
   FConnection.Open();
-  const std::optional<std::string> stopped = RunWatchedSteps(paths);
+  std::optional<std::string> stopped;
+  try {
+    stopped = RunWatchedSteps(paths);
+  } catch (...) {
+    CloseAfterFailure();
+    throw;
+  }
   if (stopped) {
-    // The cancelled work is rolled back by the close; the stop goes to the guard.
+    CloseAfterFailure();  // the cancelled work is rolled back; the stop goes to the guard
+    throw ERepairStopped(*stopped);
+  }
+  FConnection.Close();
+}
+
+// The close on the way to the guard: the failure or stop that led here is
+// the error the guard sees; a close that fails is logged, and tried once
+// more with any cancel still pending cleared.
+void TDataRepairStage::CloseAfterFailure() {
+  for (int attempt = 0; attempt < 2 && FConnection.Connected(); ++attempt) {
     try {
+      FConnection.ClearPendingCancel();
       FConnection.Close();
     } catch (const std::exception& error) {
       FHost.AddLog(error.what());
     }
-    throw ERepairStopped(*stopped);
   }
-  FConnection.Close();
 }
 
 // The statements and their report under the watch; why the watch stopped

@@ -40,6 +40,7 @@ class TDataRepairStage : public TRepairStage {
 
  private:
   void RunStep(TDbSQL& statement);
+  void CloseAfterFailure();
   std::optional<std::string> RunWatchedSteps(const TInstallPaths& paths);
 
   TRepairHost& FHost;

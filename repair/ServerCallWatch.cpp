@@ -13,9 +13,9 @@ constexpr auto LookInterval = std::chrono::milliseconds(200);
 
 }  // namespace
 
-TServerCallWatch::TServerCallWatch(TRepairHost& host, const TDbConnection& connection, std::string step,
+TServerCallWatch::TServerCallWatch(TRepairHost& host, TDbConnection& connection, std::string step,
                                    std::uint64_t seconds)
-    : FHost(host), FCancel(connection.Canceller()), FStep(std::move(step)), FSeconds(seconds) {
+    : FHost(host), FConnection(connection), FCancel(connection.Canceller()), FStep(std::move(step)), FSeconds(seconds) {
   if (FCancel) FThread = std::thread([this] { Watch(); });
 }
 
@@ -26,6 +26,7 @@ TServerCallWatch::~TServerCallWatch() {
   }
   FWake.notify_all();
   if (FThread.joinable()) FThread.join();
+  if (FReason) FConnection.ClearPendingCancel();  // a failure shows in the close that follows
 }
 
 std::optional<std::string> TServerCallWatch::Stopped() const {
@@ -39,7 +40,8 @@ bool TServerCallWatch::StoppedByOperator() const {
 }
 
 // Once past the bound every call of the connection is cancelled until the
-// watch ends: the caller is on its way to the guard.
+// watch ends: the caller is on its way to the guard. The canceller raises
+// only while a call runs.
 void TServerCallWatch::Watch() {
   const std::uint64_t started = platform::SteadyMilliseconds();
   std::unique_lock<std::mutex> lock(FMutex);

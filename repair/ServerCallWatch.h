@@ -2,7 +2,8 @@
 // have theirs: a call still running past the bound, or when the operator has
 // asked to stop, is cancelled from a thread of the watch
 // (fb_cancel_operation), so the call returns with the server's "operation
-// was cancelled" and the caller learns from Stopped() why.
+// was cancelled" and the caller learns from Stopped() why. A cancel still
+// pending when the watch ends is cleared, so the connection can be closed.
 #pragma once
 
 #include <condition_variable>
@@ -20,7 +21,7 @@ class TDbConnection;
 class TServerCallWatch {
  public:
   // The connection must be open, and stay open while the watch lives.
-  TServerCallWatch(TRepairHost& host, const TDbConnection& connection, std::string step, std::uint64_t seconds);
+  TServerCallWatch(TRepairHost& host, TDbConnection& connection, std::string step, std::uint64_t seconds);
   ~TServerCallWatch();
   TServerCallWatch(const TServerCallWatch&) = delete;
   TServerCallWatch& operator=(const TServerCallWatch&) = delete;
@@ -34,6 +35,7 @@ class TServerCallWatch {
   void Watch();
 
   TRepairHost& FHost;
+  TDbConnection& FConnection;
   std::function<void()> FCancel;
   std::string FStep;
   std::uint64_t FSeconds;

@@ -46,6 +46,9 @@ struct TRecordedConnection {
   std::string Prepared() { return Control<const char* (*)()>("FakeClient_LastPrepared")(); }
   std::string Tpb() { return Control<const char* (*)()>("FakeClient_LastTpb")(); }
   void Type(short type) { Control<void (*)(short)>("FakeClient_SetStatementType")(type); }
+  void RefuseRollbacks(int times, long code, const char* message) {
+    Control<void (*)(int, long, const char*)>("FakeClient_RefuseRollbacks")(times, code, message);
+  }
 
   // One step of the data stage: start if inactive, execute, apply, commit.
   void Step(TDbSQL& statement) {
@@ -66,7 +69,7 @@ TEST(StatementCalls, OpeningReadsTheCharacterSetFactsAndLeavesNoTransaction) {
   cnn.SetDatabase("/srv/x.fdb");
   cnn.Open();
   auto calls = handle->Call<const char* (*)()>("FakeClient_Calls")();
-  EXPECT_STREQ(calls, "start,alloc,prepare,type,describe,execute2,fetch,close,free,commit");
+  EXPECT_STREQ(calls, "attach,start,alloc,prepare,type,describe,execute2,fetch,close,free,commit");
   EXPECT_FALSE(cnn.InTransaction());
   cnn.Close();
 }
@@ -127,7 +130,58 @@ TEST(StatementCalls, ExplicitTransactionsFollowTheStartCounter) {
   r.Trans.StartTransaction();
   r.Clear();
   r.cnn.Close();  // both active: rolled back before the detach
-  EXPECT_EQ(r.Calls(), "rollback,rollback");
+  EXPECT_EQ(r.Calls(), "rollback,rollback,detach");
+}
+
+constexpr long Cancelled = 335544794;     // isc_cancelled: a cancel still pending on the attachment
+constexpr long NetworkError = 335544721;  // isc_network_error: the connection is gone
+
+// A rollback refused once (a cancel that fired after its call had ended) is
+// asked again, and only then is the database detached.
+TEST(ConnectionClose, ARefusedRollbackIsAskedAgainBeforeTheDetach) {
+  TRecordedConnection r;
+  r.cnn.StartTransaction();
+  r.RefuseRollbacks(1, Cancelled, "operation was cancelled");
+  r.Clear();
+  r.cnn.Close();
+  EXPECT_EQ(r.Calls(), "rollback refused,rollback,detach");
+  EXPECT_FALSE(r.cnn.Connected());
+}
+
+// A transaction the server goes on holding keeps its handle and the
+// connection stays attached: the close raises, so the caller knows the
+// database is still open here, and a later close finishes the job.
+TEST(ConnectionClose, ATransactionTheServerKeepsLeavesTheConnectionAttachedAndRaises) {
+  TRecordedConnection r;
+  r.cnn.StartTransaction();
+  r.RefuseRollbacks(2, Cancelled, "operation was cancelled");
+  r.Clear();
+  try {
+    r.cnn.Close();
+    FAIL() << "the close reported success";
+  } catch (const EDbError& error) {
+    EXPECT_NE(error.Message().find("operation was cancelled"), std::string::npos) << error.Message();
+  }
+  EXPECT_EQ(r.Calls(), "rollback refused,rollback refused");
+  EXPECT_TRUE(r.cnn.Connected());
+  EXPECT_TRUE(r.cnn.InTransaction());
+  r.Clear();
+  r.cnn.Close();
+  EXPECT_EQ(r.Calls(), "rollback,detach");
+  EXPECT_FALSE(r.cnn.Connected());
+}
+
+// A connection lost under the close is not attached again to roll back:
+// its transaction went with it.
+TEST(ConnectionClose, ALostConnectionIsNeverAttachedAgainByTheClose) {
+  TRecordedConnection r;
+  r.cnn.StartTransaction();
+  r.RefuseRollbacks(1, NetworkError, "Error writing data to the connection.");
+  r.Clear();
+  r.cnn.Close();
+  EXPECT_EQ(r.Calls().find("attach"), std::string::npos) << r.Calls();
+  EXPECT_FALSE(r.cnn.Connected());
+  EXPECT_FALSE(r.cnn.InTransaction());
 }
 
 TEST(StatementCalls, TransactionParameterBuffersFollowTheSettings) {

@@ -26,6 +26,9 @@ std::string calls;           // every call of the statement and transaction path
 std::string lastTpb;
 std::string lastPrepared;
 short statementType = 8;     // what isc_dsql_sql_info reports
+int rollbacksToRefuse = 0;   // the next rollbacks fail with refusalCode, the transaction kept
+ISC_STATUS refusalCode = 0;
+bool transactionOpen = false;
 
 void Called(const char* name) {
   if (!calls.empty()) calls += ",";
@@ -52,6 +55,23 @@ FAKE_EXPORT void FakeClient_ClearCalls() { calls.clear(); }
 FAKE_EXPORT const char* FakeClient_LastTpb() { return lastTpb.c_str(); }
 FAKE_EXPORT const char* FakeClient_LastPrepared() { return lastPrepared.c_str(); }
 FAKE_EXPORT void FakeClient_SetStatementType(short type) { statementType = type; }
+FAKE_EXPORT void FakeClient_RefuseRollbacks(int times, long code, const char* message) {
+  rollbacksToRefuse = times;
+  refusalCode = code;
+  errorLines.assign(1, message);
+}
+
+namespace {
+
+ISC_STATUS Fail(ISC_STATUS* status, ISC_STATUS code) {
+  status[0] = 1;
+  status[1] = code;
+  status[2] = 0;
+  interpretCursor = 0;
+  return code;
+}
+
+}  // namespace
 
 struct TExistence {
   isc_db_handle* Database;
@@ -64,6 +84,7 @@ FAKE_EXPORT ISC_STATUS isc_start_multiple(ISC_STATUS* status, isc_tr_handle* han
   auto* existence = static_cast<TExistence*>(block);
   lastTpb.assign(existence->Tpb, static_cast<std::size_t>(existence->Length));
   *handle = 7;
+  transactionOpen = true;
   status[1] = 0;
   return 0;
 }
@@ -71,6 +92,7 @@ FAKE_EXPORT ISC_STATUS isc_start_multiple(ISC_STATUS* status, isc_tr_handle* han
 ISC_STATUS EndTransaction(const char* name, ISC_STATUS* status, isc_tr_handle* handle) {
   Called(name);
   *handle = 0;
+  transactionOpen = false;
   status[1] = 0;
   return 0;
 }
@@ -83,7 +105,15 @@ FAKE_EXPORT ISC_STATUS isc_commit_retaining(ISC_STATUS* status, isc_tr_handle*) 
   status[1] = 0;
   return 0;
 }
+// A refused rollback leaves the transaction and its handle as they were; a
+// lost connection takes the transaction with it.
 FAKE_EXPORT ISC_STATUS isc_rollback_transaction(ISC_STATUS* status, isc_tr_handle* handle) {
+  if (rollbacksToRefuse > 0) {
+    --rollbacksToRefuse;
+    Called("rollback refused");
+    if (refusalCode != 335544794) transactionOpen = false;  // anything but isc_cancelled: the connection is gone
+    return Fail(status, refusalCode);
+  }
   return EndTransaction("rollback", status, handle);
 }
 FAKE_EXPORT ISC_STATUS isc_dsql_alloc_statement2(ISC_STATUS* status, isc_db_handle*, isc_stmt_handle* statement) {
@@ -157,6 +187,7 @@ FAKE_EXPORT ISC_STATUS isc_rollback_retaining(ISC_STATUS*, isc_tr_handle*) { ret
 FAKE_EXPORT ISC_STATUS isc_attach_database(ISC_STATUS* status, short length, const char* name, isc_db_handle* handle,
                                            short dpbLength, const char* dpb) {
   ++attachCount;
+  Called("attach");
   lastFileName.assign(name, static_cast<std::size_t>(length));
   lastDpb.assign(dpb, static_cast<std::size_t>(dpbLength));
   if (failAttach) {
@@ -172,7 +203,15 @@ FAKE_EXPORT ISC_STATUS isc_attach_database(ISC_STATUS* status, short length, con
   return 0;
 }
 
+// Like the server, it will not detach from under an open transaction
+// (isc_open_trans).
 FAKE_EXPORT ISC_STATUS isc_detach_database(ISC_STATUS* status, isc_db_handle* handle) {
+  if (transactionOpen) {
+    Called("detach refused");
+    errorLines.assign(1, "cannot disconnect database with open transactions (1 active)");
+    return Fail(status, 335544357);
+  }
+  Called("detach");
   *handle = 0;
   status[1] = 0;
   return 0;
