@@ -3,7 +3,8 @@
 //                                output, box texts on standard error
 //   vyr-repair --check           the program folder and its libraries
 //   vyr-repair --help | --version
-// None of them needs a display.
+// None of them needs a display. Any other argument but the window toolkit's
+// own options is a wrong use: the usage on standard error, status 64.
 #pragma once
 
 #include <optional>

@@ -16,4 +16,8 @@ int TerminationRequestDescriptor();
 // Reads the pending request bytes, so the descriptor is quiet again.
 void DrainTerminationRequests();
 
+// True when a request arrived since the last call (the pending ones are
+// taken); for a program without an event loop. Safe from any thread.
+bool TakeTerminationRequests();
+
 }  // namespace platform

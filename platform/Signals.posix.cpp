@@ -41,10 +41,13 @@ int TerminationRequestDescriptor() {
   return requestPipe[0];
 }
 
-void DrainTerminationRequests() {
+void DrainTerminationRequests() { TakeTerminationRequests(); }
+
+bool TakeTerminationRequests() {
   char buffer[64];
-  while (requestPipe[0] >= 0 && ::read(requestPipe[0], buffer, sizeof buffer) > 0) {
-  }
+  bool taken = false;
+  while (requestPipe[0] >= 0 && ::read(requestPipe[0], buffer, sizeof buffer) > 0) taken = true;
+  return taken;
 }
 
 }  // namespace platform

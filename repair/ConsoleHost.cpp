@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Process.h"
+#include "platform/Signals.h"
 #include "repair/LogLines.h"
 
 namespace {
@@ -18,9 +19,21 @@ void PrintLines(std::FILE* stream, const std::string& text) {
 // The copies of the streams are taken now: the restore catches the standard
 // output itself while it runs.
 TConsoleHost::TConsoleHost(TSavedLog& savedLog)
-    : FSavedLog(savedLog), FOut(platform::KeptStandardOutput()), FErr(platform::KeptStandardError()) {}
+    : FSavedLog(savedLog), FOut(platform::KeptStandardOutput()), FErr(platform::KeptStandardError()) {
+  platform::CatchTerminationRequests();
+}
+
+// The embedded engine installs its own signal handlers when it loads; each
+// round takes the termination requests back.
+void TConsoleHost::ProcessEvents() { platform::CatchTerminationRequests(); }
+
+bool TConsoleHost::StopRequested() const {
+  if (!FStopRequested && platform::TakeTerminationRequests()) FStopRequested = true;
+  return FStopRequested;
+}
 
 void TConsoleHost::AddLog(const std::string& text) {
+  ProcessEvents();
   FSavedLog.Write(text);
   PrintLines(FOut, text);
 }
@@ -30,4 +43,7 @@ void TConsoleHost::ShowMessage(const std::string& text) {
   PrintLines(FErr, text);
 }
 
-void TConsoleHost::Pause(unsigned milliseconds) { platform::SleepMilliseconds(milliseconds); }
+void TConsoleHost::Pause(unsigned milliseconds) {
+  ProcessEvents();
+  platform::SleepMilliseconds(milliseconds);
+}

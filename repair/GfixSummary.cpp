@@ -51,5 +51,5 @@ std::string SummariseGfix(const std::string& pass, const std::vector<std::string
   if (exitCode == 0 || exitCode == ConsoleToolFailure) return "";
   for (const auto& line : output)
     if (!Trimmed(line).empty()) return texts::GfixStoppedOnError(pass, Trimmed(line));
-  return "";
+  return texts::GfixEndedWithoutAWord(pass, exitCode);
 }

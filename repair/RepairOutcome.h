@@ -8,4 +8,5 @@ enum class TRepairOutcome {
   FailedOriginalInSafetyCopy = 2,  // not repaired; the original is only in the safety copy
   Refused = 3,                     // nothing was changed
   DoneIndexesOff = 4,              // rebuilt and working, some indexes off: call support
+  DoneRowsNotVerified = 5,         // rebuilt, but not every table could be counted before: call support
 };

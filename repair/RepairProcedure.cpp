@@ -194,15 +194,29 @@ std::optional<TRowCounts> TRepairProcedure::CountRowsForInformation(const TInsta
 }
 
 // The restored database must be readable and hold every row of every table
-// the backup was made from; its errors reach the guard.
+// the backup was made from; its errors reach the guard. What was not
+// counted before the backup cannot be checked: the run then cannot end in
+// plain "done", and FRowsNotVerified says why.
 void TRepairProcedure::CheckNoRowsLost(const TInstallPaths& paths, const std::optional<TRowCounts>& beforeBackup) {
-  if (FRowCounter == nullptr || !beforeBackup || FRebuild == nullptr) return;
-  const auto lost = RowsLost(*beforeBackup, FRowCounter->Count(paths.Database));
-  if (lost.empty()) return;
-  std::string text;
-  for (const auto& table : lost)
-    text += (text.empty() ? "" : "\r") + texts::RowsLostInRebuild(table.Table, table.Before, table.After);
-  throw ERowsLost(text);
+  if (FRowCounter == nullptr || FRebuild == nullptr) return;
+  const TRowCounts after = FRowCounter->Count(paths.Database);
+  if (!beforeBackup) return NotVerified(texts::RowsNotVerified({}));
+  const auto lost = RowsLost(*beforeBackup, after);
+  if (!lost.empty()) {
+    std::string text;
+    for (const auto& table : lost)
+      text += (text.empty() ? "" : "\r") + texts::RowsLostInRebuild(table.Table, table.Before, table.After);
+    throw ERowsLost(text);
+  }
+  std::vector<std::string> uncounted;
+  for (const auto& [table, rows] : *beforeBackup)
+    if (rows == UnreadableRows) uncounted.push_back(table);
+  if (!uncounted.empty()) NotVerified(texts::RowsNotVerified(uncounted));
+}
+
+void TRepairProcedure::NotVerified(const std::string& why) {
+  FHost.AddLog(why);
+  FRowsNotVerified = why;
 }
 
 // True when a pass found physical damage. A pass stopped for being past its
@@ -256,6 +270,10 @@ TRepairOutcome TRepairProcedure::Conclude(const TInstallPaths& paths, bool faile
   if (!failed) {
     const auto indexesOff = FRebuild != nullptr ? FRebuild->IndexesLeftOff() : std::vector<std::string>{};
     const std::string after = (markerStays ? "\r" + *markerStays : "") + WhereTheLogIs();
+    if (FRowsNotVerified) {
+      FHost.ShowMessage(texts::RepairDoneRowsNotVerifiedBox(*FRowsNotVerified, indexesOff, paths.SafetyCopy) + after);
+      return TRepairOutcome::DoneRowsNotVerified;
+    }
     if (!indexesOff.empty()) {
       FHost.ShowMessage(texts::RepairDoneIndexesOffBox(indexesOff, paths.SafetyCopy) + after);
       return TRepairOutcome::DoneIndexesOff;

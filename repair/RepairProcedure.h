@@ -30,7 +30,8 @@ class TRepairProcedure {
   // host writes into it.
   // A row counter, when given, counts every table before the gfix passes,
   // before the backup and after the restore: a table with fewer rows after
-  // the restore fails the repair.
+  // the restore fails the repair, and one that could not be counted before
+  // the backup ends it as DoneRowsNotVerified, never as Done.
   TRepairProcedure(TRepairHost& host, TRepairStage* dataRepair, TRepairStage* rebuild, TSavedLog* savedLog = nullptr,
                    TRowCounter* rowCounter = nullptr);
   ~TRepairProcedure();
@@ -52,6 +53,7 @@ class TRepairProcedure {
   void RunDataRepair(const TInstallPaths& paths);
   std::optional<TRowCounts> CountRowsForInformation(const TInstallPaths& paths, const std::string& when);
   void CheckNoRowsLost(const TInstallPaths& paths, const std::optional<TRowCounts>& beforeBackup);
+  void NotVerified(const std::string& why);
   bool RunTool(const TToolRun& run, const TToolBound& bound);
   std::optional<std::string> CopySafetyCopyBack(const TInstallPaths& paths) const;
   bool PutSafetyCopyBack(const TInstallPaths& paths);
@@ -63,6 +65,7 @@ class TRepairProcedure {
   TSavedLog* FSavedLog;
   TRowCounter* FRowCounter;
   std::string FFailureDetail;  // for the failure box, beside the database's state
+  std::optional<std::string> FRowsNotVerified;  // why the rebuild's rows could not all be checked
   TRepairMarker FMarker;
   std::unique_ptr<TMarkerRefresher> FRefresher;
 };

@@ -200,6 +200,31 @@ std::string RowsNotCounted(const std::string& when, const std::string& error) {
   return "Không đếm được số dòng của các bảng " + when + ": " + error;
 }
 
+std::string RowCountEndedBadly(const std::string& program, std::uint32_t exitCode) {
+  return program + " không đếm xong (mã thoát " + std::to_string(exitCode) + "): không có số dòng nào được tính.";
+}
+
+std::string RowsNotVerified(const std::vector<std::string>& tables) {
+  std::string list;
+  for (const auto& table : tables) list += (list.empty() ? "" : ", ") + table;
+  if (list.empty())
+    return "Không kiểm được số dòng sau khi dựng lại: số dòng trước khi sao lưu không đếm được.";
+  return "Không kiểm được số dòng của các bảng " + list +
+         " sau khi dựng lại: trước khi sao lưu các bảng này không đọc được.";
+}
+
+std::string RepairDoneRowsNotVerifiedBox(const std::string& notVerified, const std::vector<std::string>& indexesOff,
+                                         const std::string& safetyCopyPath) {
+  std::string text = "Đã dựng lại cơ sở dữ liệu, nhưng chưa chắc còn đủ dữ liệu. " + notVerified;
+  if (!indexesOff.empty()) {
+    std::string list;
+    for (const auto& index : indexesOff) list += (list.empty() ? "" : ", ") + index;
+    text += "\rCác chỉ mục sau chưa bật được: " + list + ".";
+  }
+  return text + "\rHãy kiểm tra dữ liệu trong VYR và gọi bộ phận hỗ trợ.\rBản gốc vẫn nằm trong " + safetyCopyPath +
+         " (hãy giữ một bản sao của nó trước khi sửa lại).";
+}
+
 std::string DepartmentIdsGiven(const std::vector<std::string>& ids) {
   std::string list;
   for (const auto& id : ids) list += (list.empty() ? "" : ", ") + id;
@@ -258,6 +283,11 @@ std::string ToolNotStarted(const std::string& tool) {
 std::string GfixStoppedOnError(const std::string& pass, const std::string& line) {
   return pass + " dừng giữa chừng vì lỗi (\"" + line +
          "\"): cơ sở dữ liệu bị hỏng vật lý. Một phần dữ liệu hỏng có thể không cứu được; bản gốc vẫn ở bản sao an toàn.";
+}
+
+std::string GfixEndedWithoutAWord(const std::string& pass, std::uint32_t exitCode) {
+  return pass + " kết thúc bất thường (mã thoát " + std::to_string(exitCode) +
+         ") mà không báo gì: không biết cơ sở dữ liệu có bị hỏng không, nên coi như bị hỏng vật lý.";
 }
 
 std::string ToolResultDiscarded(const std::string& tool, const std::string& safetyCopyPath) {

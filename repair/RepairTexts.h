@@ -80,6 +80,13 @@ std::string SavedLogNotWritten(const std::string& path, const std::string& reaso
 std::string RowsLostInRebuild(const std::string& table, std::int64_t before, std::int64_t after);
 std::string RowsRemovedByGfix(const std::string& table, std::int64_t before, std::int64_t after);
 std::string RowsNotCounted(const std::string& when, const std::string& error);
+// A count that did not end well is no count.
+std::string RowCountEndedBadly(const std::string& program, std::uint32_t exitCode);
+// The rebuild could not be checked row by row: the tables named (all of
+// them when empty) could not be counted before the backup.
+std::string RowsNotVerified(const std::vector<std::string>& tables);
+std::string RepairDoneRowsNotVerifiedBox(const std::string& notVerified, const std::vector<std::string>& indexesOff,
+                                         const std::string& safetyCopyPath);
 inline const std::string BeforeGfix = "trước khi chạy gfix";
 inline const std::string BeforeBackup = "trước khi sao lưu";
 
@@ -109,6 +116,9 @@ std::string ToolNotStarted(const std::string& tool);
 
 // A gfix pass that ended on an error of its own before it had seen the whole file.
 std::string GfixStoppedOnError(const std::string& pass, const std::string& line);
+// A gfix pass that ended badly without a word (killed, crashed): the file's
+// state is unknown and counts as damaged.
+std::string GfixEndedWithoutAWord(const std::string& pass, std::uint32_t exitCode);
 
 // Physical damage: the rebuild comes first, the statements run on its result.
 inline const std::string RebuildingBeforeDataRepair =

@@ -1,5 +1,6 @@
 #include "repair/RowCountChild.h"
 
+#include <optional>
 #include <sstream>
 
 #include "platform/CommandLine.h"
@@ -44,7 +45,7 @@ std::string TextOfHex(const std::string& hex) {
 }
 
 std::vector<std::string> RowCountLines(const TRowCounts& counts) {
-  std::vector<std::string> lines;
+  std::vector<std::string> lines{"tables " + std::to_string(counts.size())};
   for (const auto& [table, rows] : counts)
     lines.push_back(rows == UnreadableRows ? "unreadable " + HexOf(table) : "rows " + std::to_string(rows) + " " + HexOf(table));
   return lines;
@@ -54,11 +55,20 @@ std::string RowCountErrorLine(const std::string& error) { return "error " + HexO
 
 TRowCounts RowCountsOfLines(const std::vector<std::string>& lines) {
   TRowCounts counts;
+  std::optional<std::size_t> announced;
+  std::size_t listed = 0;
   for (const auto& line : lines) {
     std::istringstream words(line);
     std::string kind, first, second;
     words >> kind >> first >> second;
     if (kind == "error") throw Exception(TextOfHex(first));
+    if (kind == "tables" && !announced && !first.empty() && second.empty() &&
+        first.find_first_not_of("0123456789") == std::string::npos) {
+      announced = std::stoull(first);
+      continue;
+    }
+    if (!announced) throw Exception("Unreadable line from " + RowCountProgramName + ": " + line);
+    ++listed;
     if (kind == "unreadable" && !first.empty() && second.empty()) {
       counts[TextOfHex(first)] = UnreadableRows;
       continue;
@@ -67,6 +77,9 @@ TRowCounts RowCountsOfLines(const std::vector<std::string>& lines) {
       throw Exception("Unreadable line from " + RowCountProgramName + ": " + line);
     counts[TextOfHex(second)] = std::stoll(first);
   }
+  if (!announced || listed != *announced || counts.size() != *announced)
+    throw Exception(RowCountProgramName + " listed " + std::to_string(listed) + " of " +
+                    (announced ? std::to_string(*announced) : std::string("?")) + " tables");
   return counts;
 }
 
@@ -86,5 +99,7 @@ TRowCounts TChildRowCounter::Count(const std::string& database) {
     return line.rfind("error ", 0) != 0;  // the child ends on its own after an error; no need to wait
   });
   if (exitCode == ConsoleToolFailure && lines.empty()) throw Exception(texts::ToolNotStarted(program));
-  return RowCountsOfLines(lines);
+  const TRowCounts counts = RowCountsOfLines(lines);  // the child's own error first
+  if (exitCode != 0) throw Exception(texts::RowCountEndedBadly(program, exitCode));
+  return counts;
 }

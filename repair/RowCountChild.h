@@ -20,14 +20,16 @@ inline const std::string RowCountProgramName =
     "vyr-count-rows";
 #endif
 
-// The child's words, ASCII whatever the names: "rows <count> <hex name>" or
-// "unreadable <hex name>" per table, or "error <hex text>". The database path reaches it the same way,
-// so no code page can change it.
+// The child's words, ASCII whatever the names: "tables <count>" first, then
+// "rows <count> <hex name>" or "unreadable <hex name>" per table; or "error
+// <hex text>". The database path reaches it the same way, so no code page
+// can change it. A count is whole only with every table it announced.
 std::string HexOf(const std::string& text);
 std::string TextOfHex(const std::string& hex);
 std::vector<std::string> RowCountLines(const TRowCounts& counts);
 std::string RowCountErrorLine(const std::string& error);
-// Raises Exception with the child's error text, or for lines it cannot read.
+// Raises Exception with the child's error text, for lines it cannot read,
+// and for a list without its announcement or with another number of tables.
 TRowCounts RowCountsOfLines(const std::vector<std::string>& lines);
 
 class TChildRowCounter : public TRowCounter {

@@ -234,6 +234,10 @@ TEST(RowCountLines, CarryAnyNameAndErrorAsAsciiAndBack) {
   }
   EXPECT_THROW(RowCountsOfLines({"rows x 41"}), Exception);
   EXPECT_THROW(RowCountsOfLines({"rows 1 4"}), Exception);
+  EXPECT_THROW(RowCountsOfLines({"rows 1 41"}), Exception) << "no announcement";
+  EXPECT_THROW(RowCountsOfLines({"tables 2", "rows 1 41"}), Exception) << "a table short";
+  EXPECT_THROW(RowCountsOfLines({"tables 1", "rows 1 41", "rows 1 41"}), Exception) << "a table twice";
+  EXPECT_THROW(RowCountsOfLines({}), Exception) << "nothing at all";
 }
 
 }  // namespace

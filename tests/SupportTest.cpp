@@ -13,6 +13,7 @@
 #include "repair/RepairTexts.h"
 #include "repair/SavedLog.h"
 #include "repair/GfixSummary.h"
+#include "repair/RowCountChild.h"
 #include "repair/RowCounts.h"
 #include "support/Damage.h"
 #include "support/ProcedureRun.h"
@@ -137,6 +138,73 @@ TEST(RowCounts, WhatGfixsMendRemovedIsLoggedWithTheCounts) {
         << pass << ::testing::PrintToString(host.Log);
 }
 
+// A counter that answers from a list, one answer per count; an absent
+// answer is a count that failed.
+class TListedCounter : public TRowCounter {
+ public:
+  explicit TListedCounter(std::vector<std::optional<TRowCounts>> answers) : FAnswers(std::move(answers)) {}
+  TRowCounts Count(const std::string&) override {
+    const std::size_t call = FCalls++;
+    if (call >= FAnswers.size() || !FAnswers[call]) throw Exception("the count failed");
+    return *FAnswers[call];
+  }
+
+ private:
+  std::vector<std::optional<TRowCounts>> FAnswers;
+  std::size_t FCalls = 0;
+};
+
+// Before gfix, before the backup, after the restore: a rebuild that could
+// not be checked against what was there before the backup never ends in
+// "done", whether the count failed or left a table out.
+TEST(RowCounts, ARebuildThatCouldNotBeCheckedEndsWithItsOwnBoxNeverDone) {
+  const TRowCounts whole{{"T", 2}, {"U", 5}};
+  const TRowCounts oneUnread{{"T", 2}, {"U", UnreadableRows}};
+  struct TCase {
+    std::vector<std::optional<TRowCounts>> Answers;
+    std::string Why;
+  };
+  for (const auto& [answers, why] : {TCase{{whole, std::nullopt, whole}, texts::RowsNotVerified({})},
+                                     TCase{{whole, oneUnread, whole}, texts::RowsNotVerified({"U"})}}) {
+    InstallFolder install;
+    const TInstallPaths paths = install.Paths();
+    TRecordingHost host;
+    TScriptedStage data, rebuild;
+    TListedCounter counter(answers);
+    EXPECT_EQ(TRepairProcedure(host, &data, &rebuild, nullptr, &counter).Run(install.Root()),
+              TRepairOutcome::DoneRowsNotVerified) << why;
+    EXPECT_NE(std::find(host.Log.begin(), host.Log.end(), why), host.Log.end()) << ::testing::PrintToString(host.Log);
+    ASSERT_EQ(host.Messages.size(), 1u);
+    EXPECT_EQ(host.Messages[0], texts::RepairDoneRowsNotVerifiedBox(why, {}, paths.SafetyCopy));
+    EXPECT_FALSE(platform::FileExists(paths.RepairMarker));
+  }
+  // And the after count must succeed: a restored database nobody can count is no repair.
+  InstallFolder install;
+  TRecordingHost host;
+  TScriptedStage data, rebuild;
+  TListedCounter counter({whole, whole, std::nullopt});
+  EXPECT_EQ(TRepairProcedure(host, &data, &rebuild, nullptr, &counter).Run(install.Root()), TRepairOutcome::FailedAsBefore);
+}
+
+// The child's count is a count only when it ended well with every table it
+// announced: one that dies before a word, or after an unfinished list, or
+// that ends badly after a whole one, fails.
+TEST(RowCounts, AChildCountThatDidNotEndWellIsNoCount) {
+  const std::string whole = "echo 'tables 1'; echo 'rows 2 54'";
+  for (const std::string& body : {std::string("kill -9 $$"), std::string("echo 'tables 2'; echo 'rows 2 54'"),
+                                  whole + "; exit 3", std::string("echo 'rows 2 54'")}) {
+    TTestFolder program("counter");
+    MakeExecutableScript(program / RowCountProgramName, body + "\n");
+    TRecordingHost host;
+    TChildRowCounter counter(host, program.Path() + "/");
+    EXPECT_THROW(counter.Count("/nowhere/VYR.FDB"), Exception) << body;
+  }
+  TTestFolder program("counter");
+  MakeExecutableScript(program / RowCountProgramName, whole + "\n");
+  TRecordingHost host;
+  EXPECT_EQ(TChildRowCounter(host, program.Path() + "/").Count("/nowhere/VYR.FDB"), (TRowCounts{{"T", 2}}));
+}
+
 TEST(GfixSummary, CountsOfEveryKindAreSaidAndASoundDatabaseSaysNothing) {
   EXPECT_EQ(SummariseGfix("gfix -v", {"Summary of validation errors", "", "\tNumber of record level errors\t: 3",
                                       "\tNumber of index page errors\t: 2", "\tNumber of odd thing errors\t: 1",
@@ -145,6 +213,24 @@ TEST(GfixSummary, CountsOfEveryKindAreSaidAndASoundDatabaseSaysNothing) {
   EXPECT_EQ(SummariseGfix("gfix -v", {"database file appears corrupt (/x/VYR.FDB)", "-wrong page type"}),
             texts::GfixFoundDamage("gfix -v", ""));
   EXPECT_EQ(SummariseGfix("gfix -v", {"gfix -v", "done"}), "");
+  // A pass killed or crashed without a word cannot vouch for the file.
+  EXPECT_EQ(SummariseGfix("gfix -v", {}, 137), texts::GfixEndedWithoutAWord("gfix -v", 137));
+  EXPECT_EQ(SummariseGfix("gfix -v", {"", " "}, 139), texts::GfixEndedWithoutAWord("gfix -v", 139));
+  EXPECT_EQ(SummariseGfix("gfix -v", {}, 0), "");
+}
+
+// A validation that dies silently means the statements must not write into
+// a file nobody checked: the rebuild comes first, as for reported damage.
+TEST(GfixSummary, AValidationThatDiesSilentlyRebuildsBeforeTheStatements) {
+  InstallFolder install;
+  MakeExecutableScript(install.Root() + "/fb/bin/gfix", "kill -9 $$\n");
+  TRecordingHost host;
+  std::vector<std::string> order;
+  TScriptedStage data([&](const TInstallPaths&) { order.push_back("data"); }),
+      rebuild([&](const TInstallPaths&) { order.push_back("rebuild"); });
+  EXPECT_EQ(TRepairProcedure(host, &data, &rebuild).Run(install.Root()), TRepairOutcome::Done);
+  EXPECT_EQ(order, (std::vector<std::string>{"rebuild", "data"}));
+  EXPECT_NE(std::find(host.Log.begin(), host.Log.end(), texts::RebuildingBeforeDataRepair), host.Log.end());
 }
 
 TEST(RowCounts, EveryUserTableIsCountedAndALossNamesTableAndCounts) {
@@ -246,6 +332,63 @@ TEST(CommandLine, HelpVersionAndCheckNeedNoDisplay) {
   EXPECT_NE(check.Out.find("Program folder: " PROGRAM_FOLDER), std::string::npos) << check.Out;
   EXPECT_NE(check.Out.find("Firebird 3"), std::string::npos) << check.Out;
   EXPECT_EQ(RunProgram("--repair", scratch).Status, 64);
+}
+
+// A mistyped option never opens the window, nor aborts for want of a
+// display: it is told on standard error with the usage.
+TEST(CommandLine, AnUnknownOptionIsAWrongUseWithTheUsage) {
+  TTestFolder scratch("cli");
+  for (const char* arguments : {"--bogus", "-h", "--repair=/x", "/some/folder", "-platform", "--check extra"}) {
+    const TCommandRun run = RunProgram(arguments, scratch);
+    EXPECT_EQ(run.Status, 64) << arguments << "\n" << run.Err;
+    EXPECT_NE(run.Err.find("--repair FOLDER"), std::string::npos) << arguments;
+    EXPECT_EQ(run.Out, "") << arguments;
+  }
+}
+
+// SIGTERM and Ctrl+C during a run without a window stop it as Cancel does:
+// the running tool is ended and the original goes back.
+TEST(CommandLine, SigtermAndCtrlCStopARunAndPutTheOriginalBack) {
+  for (const char* signal : {"TERM", "INT"}) {
+    InstallFolder install;
+    const TInstallPaths paths = install.Paths();
+    TTestFolder scratch("cli");
+    const std::string started = scratch / "gfix-started";
+    MakeExecutableScript(install.Root() + "/fb/bin/gfix", "touch '" + started + "'\nexec sleep 600\n");
+    const std::string before = ReadFileBytes(paths.Database);
+    const std::string out = scratch / "out.txt", err = scratch / "err.txt";
+    const std::string script =
+        "env -u DISPLAY '" PROGRAM_FOLDER "/vyr-repair' --repair '" + install.Root() + "' > '" + out + "' 2> '" + err +
+        "' < /dev/null & pid=$!\n"
+        "for i in $(seq 600); do [ -e '" + started + "' ] && break; sleep 0.05; done\n"
+        "kill -" + signal + " $pid\nwait $pid\nexit $?\n";
+    const int status = std::system(("bash -c \"$(cat <<'RUN'\n" + script + "RUN\n)\"").c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << signal;
+    EXPECT_EQ(WEXITSTATUS(status), 1) << signal << platform::ReadWholeFile(err).value_or("");
+    EXPECT_NE(platform::ReadWholeFile(out).value_or("").find(texts::StoppedByOperator("gfix -v")), std::string::npos)
+        << signal << platform::ReadWholeFile(out).value_or("");
+    EXPECT_EQ(ReadFileBytes(paths.Database), before) << signal;
+  }
+}
+
+// The program without its engine library: a clear line, nothing changed.
+TEST(CommandLine, AMissingEngineLibraryIsAClearLineAndNothingChanged) {
+  InstallFolder install;
+  TTestFolder program("program");
+  std::filesystem::copy_file(PROGRAM_FOLDER "/vyr-repair", program / "vyr-repair");
+  std::filesystem::permissions(program / "vyr-repair", std::filesystem::perms::owner_all);
+  const std::string before = ReadFileBytes(install.Paths().Database);
+  TTestFolder scratch("cli");
+  const std::string out = scratch / "out.txt", err = scratch / "err.txt";
+  const int status = std::system(("env -u DISPLAY '" + program / "vyr-repair" + "' --repair '" + install.Root() + "' > '" +
+                                  out + "' 2> '" + err + "' < /dev/null").c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 3);
+  const std::string said = platform::ReadWholeFile(err).value_or("");
+  EXPECT_FALSE(said.empty());
+  EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
+  EXPECT_EQ(ReadFileBytes(install.Paths().Database), before);
+  EXPECT_FALSE(platform::FileExists(install.Paths().SafetyCopy));
 }
 
 }  // namespace

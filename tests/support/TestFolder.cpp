@@ -53,7 +53,11 @@ std::string ReadFileBytes(const std::string& path) {
   return content.str();
 }
 
+// Whatever stands at the path goes first: a link to a real tool (Debian's
+// gfix) is replaced, never written through.
 void MakeExecutableScript(const std::string& path, const std::string& body) {
+  std::error_code ignored;
+  fs::remove(PathOf(path), ignored);
   WriteTextFile(path, "#!/bin/sh\n" + body);
   fs::permissions(PathOf(path), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                     fs::perms::others_read | fs::perms::others_exec);

@@ -27,4 +27,5 @@ void WriteTextFile(const std::string& path, const std::string& content);
 std::string ReadFileBytes(const std::string& path);
 // The read-only attribute on Windows; no write bit for anyone on POSIX.
 void MakeReadOnly(const std::string& path);
+// Replaces whatever stands at path (a link is never written through).
 void MakeExecutableScript(const std::string& path, const std::string& body);
