@@ -59,11 +59,44 @@ void TIndexRecovery::OpenConnection(TDbConnection& connection, const TInstallPat
 
 bool TIndexRecovery::Recover(const TInstallPaths& paths, const TToolLimits& limits) {
   FLeftOff.clear();
-  const std::vector<TIndex> inactive = InactiveIndexesOfShutDownDatabase(paths);
+  const std::vector<TIndex> inactive = InactiveIndexes(paths, true);
   if (inactive.empty()) return false;
   FHost.AddLog(texts::RestoredWithIndexesOff);
   if (!BringOnline(paths, limits)) return false;
+  ActivateAndReport(paths, inactive);
+  return true;
+}
 
+void TIndexRecovery::FinishInactiveIndexes(const TInstallPaths& paths) {
+  FLeftOff.clear();
+  const std::vector<TIndex> inactive = InactiveIndexes(paths, false);
+  if (inactive.empty()) return;
+  FHost.AddLog(texts::RestoredWithIndexesInactive);
+  ActivateAndReport(paths, inactive);
+}
+
+bool TIndexRecovery::RestoreLeftOnlyIndexesOff(const std::vector<std::string>& restoreLines) {
+  bool leftOffline = false;
+  bool inIndexFailure = false;
+  for (const auto& line : restoreLines) {
+    if (line.find("Database is not online due to failure to activate one or more indices") != std::string::npos) {
+      leftOffline = true;
+      continue;
+    }
+    if (line.find("cannot commit index") != std::string::npos) {
+      inIndexFailure = true;
+      continue;
+    }
+    const bool error = line.find("ERROR:") != std::string::npos;
+    if (error && !inIndexFailure) return false;
+    if (!error) inIndexFailure = false;
+  }
+  return leftOffline;
+}
+
+// Each index tried; the keys of the repair's own tables renamed where their
+// unique index failed, and those tried again; what is still off named.
+void TIndexRecovery::ActivateAndReport(const TInstallPaths& paths, const std::vector<TIndex>& inactive) {
   auto failed = Activate(paths, inactive);
   const auto retried = std::stable_partition(failed.begin(), failed.end(),
                                              [](const TFailedIndex& entry) { return !KeyOfRepairedTable(entry.first); });
@@ -76,7 +109,6 @@ bool TIndexRecovery::Recover(const TInstallPaths& paths, const TToolLimits& limi
     for (auto& entry : Activate(paths, again)) failed.push_back(std::move(entry));
   }
   ReportLeftOff(paths, failed);
-  return true;
 }
 
 // Each index still off, logged with its offending keys, all read through
@@ -98,15 +130,16 @@ void TIndexRecovery::ReportLeftOff(const TInstallPaths& paths, const std::vector
   if (connection.Connected()) connection.Close();
 }
 
-// Nothing but an offline database with inactive indexes is this recovery's
-// business; one that cannot even be attached is not either.
-std::vector<TIndexRecovery::TIndex> TIndexRecovery::InactiveIndexesOfShutDownDatabase(const TInstallPaths& paths) const {
+// The user indexes that are off; with shutDownOnly, only those of a
+// database left offline. A database that cannot even be attached is no
+// recovery's business.
+std::vector<TIndexRecovery::TIndex> TIndexRecovery::InactiveIndexes(const TInstallPaths& paths, bool shutDownOnly) const {
   std::vector<TIndex> indexes;
   try {
     TDbConnection connection;
     OpenConnection(connection, paths);
-    const auto mode = connection.SelectRows(ShutdownModeQuery);
-    if (!mode.empty() && mode[0][0] && *mode[0][0] != "0")
+    const auto mode = shutDownOnly ? connection.SelectRows(ShutdownModeQuery) : std::vector<TFbRow>{};
+    if (!shutDownOnly || (!mode.empty() && mode[0][0] && *mode[0][0] != "0"))
       for (const auto& row : connection.SelectRows(InactiveIndexesQuery))
         if (row[0] && row[1]) indexes.push_back({*row[0], *row[1], row[2] && *row[2] == "1"});
     connection.Close();

@@ -28,8 +28,21 @@ class TIndexRecovery {
   // now; false, with nothing changed, for any other state.
   bool Recover(const TInstallPaths& paths, const TToolLimits& limits);
 
+  // A restore that went well brings back an index as inactive as it was in
+  // the backup (an earlier run's indexes-off end, a hand that turned it
+  // off): each is tried as after a failed restore, and what stays off named.
+  void FinishInactiveIndexes(const TInstallPaths& paths);
+
+  // True when the restore's lines say it left the database offline because
+  // indexes could not be activated, and report no other error: only such a
+  // restore is this recovery's business (one that gave up before the
+  // procedures, triggers or constraints leaves a shut-down file too).
+  static bool RestoreLeftOnlyIndexesOff(const std::vector<std::string>& restoreLines);
+
   // "INDEX (TABLE)" for every index the last recovery left inactive.
   const std::vector<std::string>& IndexesLeftOff() const { return FLeftOff; }
+  // A new run starts with nothing left off.
+  void Forget() { FLeftOff.clear(); }
 
   struct TIndex {
     std::string Name, Table;
@@ -39,7 +52,8 @@ class TIndexRecovery {
 
  private:
   void OpenConnection(TDbConnection& connection, const TInstallPaths& paths) const;
-  std::vector<TIndex> InactiveIndexesOfShutDownDatabase(const TInstallPaths& paths) const;
+  std::vector<TIndex> InactiveIndexes(const TInstallPaths& paths, bool shutDownOnly) const;
+  void ActivateAndReport(const TInstallPaths& paths, const std::vector<TIndex>& inactive);
   bool BringOnline(const TInstallPaths& paths, const TToolLimits& limits);
   std::vector<TFailedIndex> Activate(const TInstallPaths& paths, const std::vector<TIndex>& indexes);
   void ReportLeftOff(const TInstallPaths& paths, const std::vector<TFailedIndex>& failed);

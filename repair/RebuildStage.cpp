@@ -3,6 +3,7 @@
 #include <cctype>
 #include <exception>
 
+#include "platform/Cleanup.h"
 #include "platform/Exception.h"
 #include "platform/Files.h"
 #include "repair/IndexRecovery.h"
@@ -48,6 +49,7 @@ void PrepareBackupFile(const TInstallPaths& paths, const platform::TFileOwnershi
 }  // namespace
 
 void TRebuildStage::Run(const TInstallPaths& paths) {
+  if (FIndexRecovery != nullptr) FIndexRecovery->Forget();
   const platform::TFileOwnership original = OriginalOwnership(paths);
   PrepareBackupFile(paths, original);
   Backup(paths, original);
@@ -65,14 +67,34 @@ std::vector<std::string> TRebuildStage::IndexesLeftOff() const {
 
 // The engine's restore checks that the new database is online; a script
 // error or a missing file means the rebuild must not count as done, unless
-// the restore only left indexes off and the recovery brought it online.
+// the restore's own words say it only left indexes off and the recovery
+// brought it online. After a restore that went well, indexes the backup
+// held as inactive are finished the same way.
 void TRebuildStage::Restore(const TInstallPaths& paths) {
   FEngine.Script().SetText(BuildRestoreScript(paths, FProgramFolder));
-  FEngine.ExecuteScript();
+  const std::vector<std::string> said = ExecuteRestore();
   StopIfAsked(FHost, "phục hồi");
   if (!platform::FileExists(paths.Database)) throw Exception(texts::RepairFailed);
-  if (FEngine.LastScriptFailed() && (FIndexRecovery == nullptr || !FIndexRecovery->Recover(paths, ToolLimits)))
+  if (FIndexRecovery == nullptr) {
+    if (FEngine.LastScriptFailed()) throw Exception(texts::RepairFailed);
+    return;
+  }
+  if (!FEngine.LastScriptFailed()) return FIndexRecovery->FinishInactiveIndexes(paths);
+  if (!TIndexRecovery::RestoreLeftOnlyIndexesOff(said) || !FIndexRecovery->Recover(paths, ToolLimits))
     throw Exception(texts::RepairFailed);
+}
+
+// The restore's progress lines, heard on their way to the owner's handler.
+std::vector<std::string> TRebuildStage::ExecuteRestore() {
+  std::vector<std::string> said;
+  const auto owners = FEngine.OnBlockProgress;
+  const platform::TScopeExit handBack([&] { FEngine.OnBlockProgress = owners; });
+  FEngine.OnBlockProgress = [&](const std::string& message, bool& go) {
+    said.push_back(message);
+    if (owners) owners(message, go);
+  };
+  FEngine.ExecuteScript();
+  return said;
 }
 
 // The database is deleted only after gbak has ended well and left a backup.

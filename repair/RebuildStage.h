@@ -51,6 +51,7 @@ class TRebuildStage : public TRepairStage {
   std::uint32_t RunBackup(const TInstallPaths& paths, const std::string& remedy, std::vector<std::string>& output);
   std::optional<TRemedy> RemedyNamedBy(const TInstallPaths& paths, const std::vector<std::string>& output);
   void Restore(const TInstallPaths& paths);
+  std::vector<std::string> ExecuteRestore();
 
   TRepairHost& FHost;
   TScriptEngineComponent& FEngine;

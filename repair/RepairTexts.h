@@ -130,6 +130,9 @@ std::string ToolResultDiscarded(const std::string& tool, const std::string& safe
 inline const std::string RestoredWithIndexesOff =
     "Cơ sở dữ liệu phục hồi bị để ngoại tuyến vì không bật được một số chỉ mục: đưa cơ sở dữ liệu lên (gfix -online) "
     "và thử bật lại từng chỉ mục.";
+// The restore went well, but brought back indexes that were off in the backup.
+inline const std::string RestoredWithIndexesInactive =
+    "Cơ sở dữ liệu phục hồi có chỉ mục đang tắt (đã tắt sẵn trong cơ sở dữ liệu cũ): thử bật lại từng chỉ mục.";
 std::string IndexActivated(const std::string& index, const std::string& table);
 std::string IndexNotActivated(const std::string& index, const std::string& table, const std::string& error);
 inline const std::string DuplicateKeysAgain =

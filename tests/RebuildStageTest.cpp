@@ -8,10 +8,12 @@
 #include <unistd.h>
 
 #include "platform/Files.h"
+#include "repair/IndexRecovery.h"
 #include "repair/RebuildStage.h"
 #include "repair/RepairProcedure.h"
 #include "repair/RepairTexts.h"
 #include "support/FirebirdTools.h"
+#include "support/LoadedLibrary.h"
 #include "support/RecordingHost.h"
 #include "support/TestFolder.h"
 #include "tools/ScriptEngineComponent.h"
@@ -74,6 +76,83 @@ TEST(RebuildStage, TheRebuiltDatabaseAndTheBackupKeepTheOriginalsOwnerAndBits) {
     EXPECT_EQ(info.st_mode & 07777, 0640u) << path;
     EXPECT_EQ(info.st_uid, 4242u) << path;
     EXPECT_EQ(info.st_gid, 4343u) << path;
+  }
+}
+
+// A restore that went well brings back what the backup held: an index that
+// was off stays off. It is tried; one that still cannot be activated (its
+// duplicates are no keys of the repair's tables) ends the run in the
+// indexes-off box, never in "done".
+TEST(RebuildStage, AnIndexOffInTheBackupIsTriedAndNamedWhenItStaysOff) {
+  TRebuildRun run;
+  TIndexRecovery recovery(run.host, std::string(PROGRAM_FOLDER) + "/", nullptr);
+  TRebuildStage stage(run.host, run.engine, std::string(PROGRAM_FOLDER) + "/", &recovery);
+  RunIsqlOn(run.paths.Database,
+            "create unique index T_NAME on T (NAME);\ncreate index T_ID_NAME on T (ID, NAME);\ncommit;\n"
+            "alter index T_NAME inactive;\nalter index T_ID_NAME inactive;\ncommit;\n"
+            "insert into T values (3, 'hai');\ncommit;\n");
+  EXPECT_EQ(TRepairProcedure(run.host, nullptr, &stage).Run(run.folder.Path()), TRepairOutcome::DoneIndexesOff)
+      << ::testing::PrintToString(run.host.Log);
+  const auto& log = run.host.Log;
+  EXPECT_NE(std::find(log.begin(), log.end(), texts::RestoredWithIndexesInactive), log.end());
+  EXPECT_NE(std::find(log.begin(), log.end(), texts::IndexActivated("T_ID_NAME", "T")), log.end());
+  EXPECT_NE(std::find(log.begin(), log.end(), texts::IndexLeftOff("T_NAME", "T", {"NAME = hai (2 dòng)"})), log.end())
+      << ::testing::PrintToString(log);
+  ASSERT_EQ(run.host.Messages.size(), 1u);
+  EXPECT_EQ(run.host.Messages[0], texts::RepairDoneIndexesOffBox({"T_NAME (T)"}, run.paths.SafetyCopy));
+  EXPECT_EQ(recovery.IndexesLeftOff(), Lines{"T_NAME (T)"});
+
+  // The next run starts with nothing left off.
+  RunIsqlOn(run.paths.Database, "delete from T where ID = 3;\ncommit;\n");
+  run.host.Messages.clear();
+  EXPECT_EQ(TRepairProcedure(run.host, nullptr, &stage).Run(run.folder.Path()), TRepairOutcome::Done);
+  EXPECT_TRUE(recovery.IndexesLeftOff().empty());
+  EXPECT_EQ(run.host.Messages, Lines{texts::RepairDone});
+}
+
+// gbak leaves a shut-down file with inactive indexes both when it could
+// not activate them and when it gave up after the data, before the rest of
+// the metadata. Only the first is finished by the recovery; the second is a
+// failed restore, and the original goes back. The stand-in engine plays
+// each restore's words and leaves such a file.
+TEST(RebuildStage, OnlyARestoreThatSaysItLeftIndexesOffIsTakenForOne) {
+  const std::string notOnline = "error:restore:The restored database is not online (it was left shut down)";
+  const std::string indexesOnly =
+      "progress:gbak:cannot commit index T_NAME|progress:gbak: ERROR:attempt to store duplicate value|"
+      "progress:gbak: ERROR:    Problematic key value is (\"NAME\" = 'x')|progress:gbak:fixing views dbkey length|"
+      "progress:gbak:Database is not online due to failure to activate one or more indices.|" + notOnline;
+  const std::string gaveUp =
+      "progress:gbak:cannot commit index T_NAME|progress:gbak: ERROR:attempt to store duplicate value|"
+      "progress:gbak:creating procedures|progress:gbak: ERROR:Exiting before completion due to errors|" + notOnline;
+  const std::string otherError =
+      "progress:gbak: ERROR:action cancelled by trigger (1) to preserve data integrity|"
+      "progress:gbak:Database is not online due to failure to activate one or more indices.|" + notOnline;
+  for (const auto& [program, outcome] : {std::pair{indexesOnly, TRepairOutcome::Done},
+                                         std::pair{gaveUp, TRepairOutcome::FailedAsBefore},
+                                         std::pair{otherError, TRepairOutcome::FailedAsBefore}}) {
+    TRebuildRun run;
+    TTestFolder side;
+    const std::string leftBehind = side / "left.fdb";
+    CreateTestDatabase(leftBehind);
+    RunIsqlOn(leftBehind, "create index T_NAME on T (NAME);\ncommit;\nalter index T_NAME inactive;\ncommit;\n");
+    ASSERT_EQ(std::system(("'" + GfixPath + "' -shut multi -force 0 -user SYSDBA -password quartzfin '" + leftBehind + "'").c_str()), 0);
+    TScriptEngineComponent engine(FAKE_ENGINE_PATH);
+    TLoadedLibrary(FAKE_ENGINE_PATH, false).Call<void (*)(const char*)>("FakeEngine_SetProgram")(program.c_str());
+    engine.OnBlockProgress = [&](const std::string&, bool& go) {
+      if (!platform::FileExists(run.paths.Database)) platform::CopyFile(leftBehind, run.paths.Database);
+      go = true;
+    };
+    engine.OnScriptError = [&](const std::string&, const std::string& e, bool& go) { go = false; };
+    TIndexRecovery recovery(run.host, std::string(PROGRAM_FOLDER) + "/", nullptr);
+    TRebuildStage stage(run.host, engine, std::string(PROGRAM_FOLDER) + "/", &recovery);
+    const std::string original = ReadFileBytes(run.paths.Database);
+    EXPECT_EQ(TRepairProcedure(run.host, nullptr, &stage).Run(run.folder.Path()), outcome)
+        << program << ::testing::PrintToString(run.host.Log);
+    if (outcome == TRepairOutcome::FailedAsBefore) {
+      EXPECT_EQ(ReadFileBytes(run.paths.Database), original);
+    } else {
+      EXPECT_NE(std::find(run.host.Log.begin(), run.host.Log.end(), texts::IndexActivated("T_NAME", "T")), run.host.Log.end());
+    }
   }
 }
 

@@ -30,7 +30,8 @@ const char* Field(const std::string& text) { return text == "null" ? nullptr : t
 
 }  // namespace
 
-// Steps separated by '|': before:S:T  after:S:N  progress:M  error:S:M
+// Steps separated by '|': before:S:T  after:S:N  progress:M  error:S:M; a
+// progress message is the whole rest of its step, colons and all.
 FAKE_EXPORT void FakeEngine_SetProgram(const char* steps) {
   program = steps;
   answers.clear();
@@ -54,7 +55,7 @@ FAKE_EXPORT void STDCALL ExecuteScriptText(const char* AScript, TScriptErrorCall
     std::int32_t answer = 0;
     if (kind == "before") answer = before(Field(a), Field(b));
     else if (kind == "after") answer = after(Field(a), std::atoi(b.c_str()));
-    else if (kind == "progress") answer = progress(Field(a));
+    else if (kind == "progress") answer = progress(Field(step.substr(kind.size() + 1)));
     else if (kind == "error") answer = onError(Field(a), Field(b));
     Record(answer);
     if (answer != 0 && kind == "error") return;
