@@ -15,6 +15,9 @@ std::string LocalTimeStamp();
 // for the operator.
 std::string LocalTimeText(std::int64_t seconds);
 
+// This computer's clock, in seconds since 1970 (UTC).
+std::int64_t NowSeconds();
+
 // A steady clock in milliseconds, for measuring stretches of time.
 std::uint64_t SteadyMilliseconds();
 

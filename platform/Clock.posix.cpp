@@ -29,6 +29,8 @@ std::string LocalTimeText(std::int64_t seconds) {
   return text;
 }
 
+std::int64_t NowSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
+
 std::uint64_t SteadyMilliseconds() {
   timespec now{};
   ::clock_gettime(CLOCK_MONOTONIC, &now);

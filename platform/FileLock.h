@@ -17,7 +17,9 @@ class TFileLock {
 
   // Opens the file, creating it with the given owner and bits where it is
   // missing (never through a link; anything but a regular file fails), and
-  // tries once to lock it.
+  // tries once to lock it. The lock counts only while the locked file is
+  // still the one at the name (on Windows nobody may delete it while it is
+  // open; elsewhere a file deleted or replaced meanwhile is tried anew).
   TFileLock(const std::string& path, const TFileOwnership& ownership);
   ~TFileLock();
   TFileLock(const TFileLock&) = delete;
@@ -28,6 +30,8 @@ class TFileLock {
   const TFileFailure& Failure() const { return FFailure; }
 
  private:
+  bool TryOnce(const std::string& path, const TFileOwnership& ownership);
+
   NativeHandle FFile = NoHandle;
   TState FState = TState::Failed;
   TFileFailure FFailure;

@@ -5,13 +5,15 @@
 #include "platform/WideText.h"
 
 namespace platform {
+// Without FILE_SHARE_DELETE nobody can delete or rename the file while a
+// run holds it open, so the locked file stays the one at the name.
 TFileLock::TFileLock(const std::string& path, const TFileOwnership&) {
   if (KindOfFile(path) == TFileKind::Link || KindOfFile(path) == TFileKind::Special) {
     FFailure = SystemFailure(ERROR_ACCESS_DENIED);
     return;
   }
   HANDLE file = ::CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     FFailure = SystemFailure(::GetLastError());

@@ -94,6 +94,8 @@ TFileResult WriteFileDurably(const std::string& path, const std::string& content
 
 // The whole content of a file, or nothing when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
+// At most the first `most` bytes of a file.
+std::optional<std::string> ReadFileStart(const std::string& path, std::size_t most);
 
 // Flushes a file's data, or a folder's entries, to stable storage.
 TFileResult SyncFile(const std::string& path);
@@ -107,6 +109,11 @@ std::optional<std::uint64_t> FileSize(const std::string& path);
 
 // Bytes available to this process on the file system that holds path.
 std::optional<std::uint64_t> FreeDiskSpace(const std::string& path);
+
+// True when the folder lies on a network file system (an SMB or NFS share,
+// a mapped network drive): there a byte-range lock may hold on this
+// computer alone (NFS "nolock" or "local_lock", CIFS "nobrl").
+bool OnNetworkFileSystem(const std::string& folder);
 
 // True when the file may not be written: the read-only attribute on
 // Windows; on POSIX no write bit at all, or no right to write for this

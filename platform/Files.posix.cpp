@@ -1,11 +1,14 @@
 #include "platform/Files.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -231,17 +234,20 @@ TFileResult WriteFileDurably(const std::string& path, const std::string& content
   return failure;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+std::optional<std::string> ReadWholeFile(const std::string& path) { return ReadFileStart(path, SIZE_MAX); }
+
+std::optional<std::string> ReadFileStart(const std::string& path, std::size_t most) {
   UniqueFd file = OpenRegular(path, O_RDONLY);
   if (!file) return std::nullopt;
   std::string content;
   char buffer[1 << 14];
-  for (;;) {
-    ssize_t got = ReadFull(file.Get(), buffer, sizeof buffer);
+  while (content.size() < most) {
+    ssize_t got = ReadFull(file.Get(), buffer, std::min(sizeof buffer, most - content.size()));
     if (got < 0) return std::nullopt;
-    if (got == 0) return content;
+    if (got == 0) break;
     content.append(buffer, static_cast<size_t>(got));
   }
+  return content;
 }
 
 TFileResult SyncFile(const std::string& path) {
@@ -249,6 +255,24 @@ TFileResult SyncFile(const std::string& path) {
   if (!file) return Failure(errno);
   if (::fsync(file.Get()) != 0) return Failure(errno);
   return std::nullopt;
+}
+
+bool OnNetworkFileSystem(const std::string& folder) {
+  struct statfs info {};
+  if (::statfs(folder.c_str(), &info) != 0) return false;
+  switch (static_cast<unsigned long>(info.f_type)) {
+    case 0x6969:      // NFS
+    case 0x517B:      // SMB
+    case 0xFF534D42:  // CIFS
+    case 0xFE534D42:  // SMB2
+    case 0x01021997:  // 9P
+    case 0x65735546:  // FUSE (sshfs and the like)
+    case 0x00C36400:  // Ceph
+    case 0x6B414653:  // AFS
+      return true;
+    default:
+      return false;
+  }
 }
 
 TFileResult SyncFolder(const std::string& path) {

@@ -1,5 +1,7 @@
 #include "platform/Files.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <windows.h>
 
@@ -261,17 +263,21 @@ TFileResult WriteFileDurably(const std::string& path, const std::string& content
   return failure;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+std::optional<std::string> ReadWholeFile(const std::string& path) { return ReadFileStart(path, SIZE_MAX); }
+
+std::optional<std::string> ReadFileStart(const std::string& path, std::size_t most) {
   ScopedHandle file = OpenForReading(path);
   if (!file) return std::nullopt;
   std::string content;
   std::string buffer(1 << 14, '\0');
-  for (;;) {
-    const long got = ReadFull(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()));
+  while (content.size() < most) {
+    const std::size_t want = (std::min)(buffer.size(), most - content.size());
+    const long got = ReadFull(file.Get(), buffer.data(), static_cast<DWORD>(want));
     if (got < 0) return std::nullopt;
-    if (got == 0) return content;
+    if (got == 0) break;
     content.append(buffer.data(), static_cast<size_t>(got));
   }
+  return content;
 }
 
 // A read-only file cannot be opened for writing, and holds nothing written
@@ -405,6 +411,15 @@ TFileResult TAppendFile::Append(const std::string& text) {
 void TAppendFile::Close() {
   if (FFile != NoHandle) ::CloseHandle(reinterpret_cast<HANDLE>(FFile));
   FFile = NoHandle;
+}
+
+// A UNC path, or a drive the system calls remote (a mapped network drive).
+bool OnNetworkFileSystem(const std::string& folder) {
+  const std::wstring name = Widen(folder);
+  if (name.rfind(L"\\\\", 0) == 0 || name.rfind(L"//", 0) == 0) return true;
+  wchar_t volume[MAX_PATH + 1] = {};
+  if (!::GetVolumePathNameW(name.c_str(), volume, MAX_PATH)) return false;
+  return ::GetDriveTypeW(volume) == DRIVE_REMOTE;
 }
 
 }  // namespace platform

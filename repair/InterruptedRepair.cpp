@@ -1,7 +1,10 @@
 #include "repair/InterruptedRepair.h"
 
+#include <algorithm>
+
 #include "platform/Clock.h"
 #include "platform/Files.h"
+#include "repair/DatabaseHeader.h"
 #include "repair/FileSafety.h"
 #include "repair/RepairTexts.h"
 
@@ -29,8 +32,9 @@ class TUndo {
     if (auto held = databaseThere ? DatabaseHeldByOthers(FPaths.Database) : std::nullopt)
       return Finish(*held, Outcome::Refused);
     const bool untouched = databaseThere && platform::SameContents(FPaths.Database, FPaths.SafetyCopy);
-    if (databaseThere && !untouched && WrittenAfterTheRepairStopped(marker))
-      return Finish(ChangedLater(marker), Outcome::Refused);
+    if (databaseThere && !untouched && !LeftByTheRepair(marker))
+      return Finish(texts::DatabaseMayHoldNewerWork(FPaths.Database, FPaths.SafetyCopy, FPaths.RepairMarker),
+                    Outcome::Refused);
     if (auto failure = PutOriginalBack(untouched))
       return Finish(texts::InterruptedRepairNotUndone(FPaths.SafetyCopy, *failure), Outcome::FailedOriginalInSafetyCopy);
     if (auto stays = EndMarkedRepair(FHost, FPaths)) FSaid += "\r" + *stays;
@@ -43,20 +47,15 @@ class TUndo {
     return !marker.SafetyCopyChecksum || platform::FileChecksum(FPaths.SafetyCopy) == marker.SafetyCopyChecksum;
   }
 
-  // Where either time is unknown the database counts as written later.
-  bool WrittenAfterTheRepairStopped(const TRepairMarker& marker) const {
-    const auto written = platform::ModificationTime(FPaths.Database);
-    if (!written || !marker.LastSignOfLife) return true;
-    return *written > *marker.LastSignOfLife + LatestRepairWriteAfterSignOfLife;
-  }
-
-  std::string ChangedLater(const TRepairMarker& marker) const {
-    const auto written = platform::ModificationTime(FPaths.Database);
-    const auto text = [](const std::optional<std::int64_t>& time) {
-      return time ? platform::LocalTimeText(*time) : std::string("?");
-    };
-    return texts::DatabaseChangedAfterInterruptedRepair(FPaths.Database, text(written), text(marker.LastSignOfLife),
-                                                        FPaths.SafetyCopy, FPaths.RepairMarker);
+  // A state the marker records, or the shut-down file of a restore that was
+  // running when the repair stopped (nobody works in such a database).
+  bool LeftByTheRepair(const TRepairMarker& marker) const {
+    const auto state = DatabaseStateOf(FPaths.Database);
+    const auto& states = marker.DatabaseStates;
+    if (state && std::find(states.begin(), states.end(), *state) != states.end()) return true;
+    if (marker.Phase != TRepairPhase::Rebuild) return false;
+    const auto header = ReadDatabaseHeader(FPaths.Database);
+    return header && header->ShutDown;
   }
 
   // Why the original is not back as the database, or nothing.

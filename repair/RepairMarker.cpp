@@ -1,5 +1,6 @@
 #include "repair/RepairMarker.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/Clock.h"
@@ -10,20 +11,33 @@ namespace {
 const std::string SizeKey = "SafetyCopySize=";
 const std::string ChecksumKey = "SafetyCopyChecksum=";
 const std::string PhaseKey = "Phase=";
+const std::string StatesKey = "DatabaseStates=";
 
 constexpr int RemovalAttempts = 5;
 constexpr unsigned PauseBetweenRemovals = 200;
 
 const char* const PhaseWords[] = {"safety-copy", "gfix", "data-repair", "rebuild", "completed"};
 
+std::string Hex(std::uint64_t value) {
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+  return text;
+}
+
+// "size:checksum,size:checksum"
+std::string StatesText(const std::vector<TDatabaseState>& states) {
+  std::string text;
+  for (const auto& state : states) text += (text.empty() ? "" : ",") + std::to_string(state.Size) + ":" + Hex(state.Checksum);
+  return text;
+}
+
 // A reader who finds the file learns what it is for.
 std::string MarkerText(const TRepairMarker& marker) {
-  char checksum[17];
-  std::snprintf(checksum, sizeof checksum, "%016llx", static_cast<unsigned long long>(marker.SafetyCopyChecksum.value_or(0)));
   return "Chương trình sửa dữ liệu VYR đang sửa VYR.FDB; bản gốc là VYR_LUU.FDB.\n"
          "Nếu chương trình bị ngắt, lần chạy sau sẽ tự trả lại bản gốc.\n" +
-         SizeKey + std::to_string(marker.SafetyCopySize.value_or(0)) + "\n" + ChecksumKey + checksum + "\n" +
-         PhaseKey + PhaseWords[static_cast<int>(marker.Phase)] + "\n";
+         SizeKey + std::to_string(marker.SafetyCopySize.value_or(0)) + "\n" + ChecksumKey +
+         Hex(marker.SafetyCopyChecksum.value_or(0)) + "\n" + PhaseKey + PhaseWords[static_cast<int>(marker.Phase)] +
+         "\n" + StatesKey + StatesText(marker.DatabaseStates) + "\n";
 }
 
 // The value after key up to the end of its line, or nothing.
@@ -50,6 +64,25 @@ std::optional<TRepairPhase> ParsePhase(const std::optional<std::string>& value) 
   return std::nullopt;
 }
 
+// States that cannot be read are no states: the database then matches none.
+std::vector<TDatabaseState> ParseStates(const std::optional<std::string>& value) {
+  std::vector<TDatabaseState> states;
+  if (!value) return states;
+  std::size_t from = 0;
+  while (from < value->size()) {
+    const std::size_t comma = std::min(value->find(',', from), value->size());
+    const std::string entry = value->substr(from, comma - from);
+    const std::size_t colon = entry.find(':');
+    if (colon == std::string::npos) return {};
+    const auto size = ParseNumber(entry.substr(0, colon), 10);
+    const auto checksum = ParseNumber(entry.substr(colon + 1), 16);
+    if (!size || !checksum) return {};
+    states.push_back({*size, *checksum});
+    from = comma + 1;
+  }
+  return states;
+}
+
 TRepairMarker ParseMarker(const std::string& text) {
   TRepairMarker marker;
   const auto phase = ParsePhase(ValueOf(text, PhaseKey));
@@ -60,10 +93,18 @@ TRepairMarker ParseMarker(const std::string& text) {
     marker.SafetyCopyChecksum = ParseNumber(checksum, 16);
     if (!marker.SafetyCopyChecksum) return TRepairMarker{};
   }
+  marker.DatabaseStates = ParseStates(ValueOf(text, StatesKey));
   return marker;
 }
 
 }  // namespace
+
+std::optional<TDatabaseState> DatabaseStateOf(const std::string& path) {
+  const auto size = platform::FileSize(path);
+  const auto checksum = platform::FileChecksum(path);
+  if (!size || !checksum) return std::nullopt;
+  return TDatabaseState{*size, *checksum};
+}
 
 std::optional<TRepairMarker> ReadRepairMarker(const TInstallPaths& paths) {
   if (platform::KindOfFile(paths.RepairMarker) == platform::TFileKind::Missing) return std::nullopt;

@@ -1,7 +1,9 @@
 #include "repair/RepairProcedure.h"
 
+#include <algorithm>
 #include <exception>
 
+#include "platform/Clock.h"
 #include "platform/Exception.h"
 #include "platform/FileLock.h"
 #include "platform/Files.h"
@@ -74,7 +76,10 @@ TRepairOutcome TRepairProcedure::RunLocked(const TInstallPaths& paths) {
   if (auto reason = CheckRepairFiles(paths)) return Refuse(*reason);
   RemoveCopyLeftovers(paths);
   if (auto marker = ReadRepairMarker(paths)) {
-    if (marker->Phase != TRepairPhase::Completed) return UndoInterruptedRepair(FHost, paths, *marker);
+    if (marker->Phase != TRepairPhase::Completed) {
+      if (MarkerOfALiveRun(paths, *marker)) return Refuse(texts::MarkerOfALiveRun(paths.DataFolder));
+      return UndoInterruptedRepair(FHost, paths, *marker);
+    }
     if (!RemoveRepairMarker(paths)) FHost.AddLog(texts::CompletedMarkerRemoved(paths.RepairMarker));
   }
   if (!Prepare(paths)) return TRepairOutcome::Refused;
@@ -92,6 +97,27 @@ TRepairOutcome TRepairProcedure::RunLocked(const TInstallPaths& paths) {
     originalInPlace = PutSafetyCopyBack(paths);
   }
   return Conclude(paths, failed, originalInPlace);
+}
+
+// Under the lock a marker is the mark of a repair that died. But on a share
+// whose byte-range locks may hold on one computer only (NFS "nolock", CIFS
+// "nobrl"), a live run on another computer goes unseen by the lock: its
+// marker, refreshed every MarkerRefreshSeconds, gives it away. One stamped
+// within the last minute (or ahead of this computer's clock) is taken for a
+// live run; an older one is watched for a refresh, since the other
+// computer's clock may run behind.
+bool TRepairProcedure::MarkerOfALiveRun(const TInstallPaths& paths, const TRepairMarker& marker) {
+  if (!LocksMayBeHostLocal.value_or(platform::OnNetworkFileSystem(paths.DataFolder))) return false;
+  if (!marker.LastSignOfLife) return false;
+  if (*marker.LastSignOfLife >= platform::NowSeconds() - LiveMarkerSeconds) return true;
+  FHost.AddLog(texts::WatchingForALiveRun(paths.RepairMarker));
+  const std::uint64_t end = platform::SteadyMilliseconds() + LiveMarkerWatchSeconds * 1000ull;
+  while (platform::SteadyMilliseconds() < end) {
+    FHost.ProcessEvents();
+    platform::SleepMilliseconds(LiveMarkerLookMilliseconds);
+    if (platform::ModificationTime(paths.RepairMarker) != marker.LastSignOfLife) return true;
+  }
+  return false;
 }
 
 // The checks, the safety copy and the marker: nothing of the database is
@@ -143,16 +169,20 @@ TRepairOutcome TRepairProcedure::Stop(const std::string& message) {
 std::optional<std::string> TRepairProcedure::RunGuardedSteps(const TInstallPaths& paths) {
   try {
     const auto beforeGfix = CountRowsForInformation(paths, texts::BeforeGfix);
+    RecordDatabaseState(paths);
     const bool damaged = RunGfixPasses(paths);
     if (!damaged) RunDataRepair(paths);
     else FHost.AddLog(texts::RebuildingBeforeDataRepair);
     EnterPhase(paths, TRepairPhase::Rebuild);
     const auto beforeBackup = CountRowsForInformation(paths, texts::BeforeBackup);
+    RecordDatabaseState(paths);
     if (beforeGfix && beforeBackup)
       for (const auto& removed : RowsLost(*beforeGfix, *beforeBackup))
         FHost.AddLog(texts::RowsRemovedByGfix(removed.Table, removed.Before, removed.After));
     if (FRebuild != nullptr) FRebuild->Run(paths);
+    RecordDatabaseState(paths);
     CheckNoRowsLost(paths, beforeBackup);
+    RecordDatabaseState(paths);
     if (damaged && FRebuild != nullptr) RunDataRepair(paths);
     return std::nullopt;
   } catch (const ERowsLost& error) {
@@ -171,10 +201,21 @@ void TRepairProcedure::RunDataRepair(const TInstallPaths& paths) {
 }
 
 // The marker follows the repair; one that cannot be rewritten still marks a
-// repair in progress, which is all a later run needs.
+// repair in progress, which is all a later run needs (it is then only more
+// careful about what it may replace).
 void TRepairProcedure::EnterPhase(const TInstallPaths& paths, TRepairPhase phase) {
   StopIfAsked(FHost, PhaseName(phase));
   FMarker.Phase = phase;
+  RecordDatabaseState(paths);
+}
+
+// After each step that wrote the database (every attach writes its header
+// page), the marker learns the state the repair left it in.
+void TRepairProcedure::RecordDatabaseState(const TInstallPaths& paths) {
+  if (const auto state = DatabaseStateOf(paths.Database)) {
+    auto& states = FMarker.DatabaseStates;
+    if (std::find(states.begin(), states.end(), *state) == states.end()) states.push_back(*state);
+  }
   WriteRepairMarker(paths, FMarker);
 }
 
@@ -228,6 +269,7 @@ bool TRepairProcedure::RunGfixPasses(const TInstallPaths& paths) {
                                       std::pair{std::string("gfix -mend"), GfixMendCommand}}) {
     try {
       damaged = RunTool(ToolRunFor(paths, command), BoundFor(tool, paths, ToolLimits)) || damaged;
+      RecordDatabaseState(paths);
     } catch (const EToolStopped& stopped) {
       FHost.AddLog(stopped.what());
       if (auto error = CopySafetyCopyBack(paths)) throw Exception(*error);

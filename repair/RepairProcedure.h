@@ -7,6 +7,7 @@
 // interruption puts the original back first.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,8 +41,17 @@ class TRepairProcedure {
 
   TToolLimits ToolLimits;  // the bound on the gfix passes
 
+  // Whether the folder's byte-range locks may hold on this computer alone;
+  // nothing: a network file system is taken to be such.
+  std::optional<bool> LocksMayBeHostLocal;
+  // How long a marker found there is watched for a live run's refresh.
+  unsigned LiveMarkerWatchSeconds = MarkerRefreshSeconds + 5;
+  static constexpr std::int64_t LiveMarkerSeconds = 60;
+  static constexpr unsigned LiveMarkerLookMilliseconds = 250;
+
  private:
   TRepairOutcome RunLocked(const TInstallPaths& paths);
+  bool MarkerOfALiveRun(const TInstallPaths& paths, const TRepairMarker& marker);
   void StartSavedLog(const TInstallPaths& paths);
   std::string WhereTheLogIs() const;
   bool Prepare(const TInstallPaths& paths);
@@ -49,6 +59,7 @@ class TRepairProcedure {
   TRepairOutcome Stop(const std::string& message);
   std::optional<std::string> RunGuardedSteps(const TInstallPaths& paths);
   void EnterPhase(const TInstallPaths& paths, TRepairPhase phase);
+  void RecordDatabaseState(const TInstallPaths& paths);
   bool RunGfixPasses(const TInstallPaths& paths);
   void RunDataRepair(const TInstallPaths& paths);
   std::optional<TRowCounts> CountRowsForInformation(const TInstallPaths& paths, const std::string& when);

@@ -136,14 +136,14 @@ std::string SafetyCopyOfInterruptedRepairMissing(const std::string& safetyCopyPa
 
 std::string InterruptedRepairStopped(const std::string& phaseName) { return "Lần sửa đó dừng " + phaseName + "."; }
 
-std::string DatabaseChangedAfterInterruptedRepair(const std::string& databasePath, const std::string& writtenAt,
-                                                  const std::string& stoppedAt, const std::string& safetyCopyPath,
-                                                  const std::string& markerPath) {
-  return "Cơ sở dữ liệu " + databasePath + " được ghi lúc " + writtenAt + ", sau khi lần sửa bị ngắt đã dừng (lúc " +
-         stoppedAt + "): nó có thể chứa dữ liệu nhập sau đó, nên chương trình không thay nó bằng bản sao an toàn " +
-         safetyCopyPath + " và không thay đổi gì. Nếu VYR mở được cơ sở dữ liệu này và dữ liệu đúng, hãy xóa file " +
-         markerPath + " rồi bấm Chấp nhận để sửa. Nếu muốn lấy lại bản gốc của lần sửa bị ngắt (không có dữ liệu "
-         "nhập sau lúc đó), hãy đổi tên " + databasePath + " thành tên khác rồi bấm Chấp nhận.";
+std::string DatabaseMayHoldNewerWork(const std::string& databasePath, const std::string& safetyCopyPath,
+                                     const std::string& markerPath) {
+  return "Cơ sở dữ liệu " + databasePath + " không còn giống bản gốc, cũng không giống trạng thái nào mà lần sửa bị "
+         "ngắt để lại: nó có thể chứa dữ liệu nhập sau đó (VYR đã được dùng), nên chương trình không thay nó và không "
+         "thay đổi gì. Bản gốc của lần sửa bị ngắt là " + safetyCopyPath + ". Nếu VYR mở được cơ sở dữ liệu này và "
+         "dữ liệu đúng, hãy xóa file " + markerPath + " rồi bấm Chấp nhận để sửa. Nếu chắc chắn không ai dùng VYR từ "
+         "lúc đó và muốn lấy lại bản gốc, hãy đổi tên " + databasePath + " thành tên khác (ví dụ VYR_CU.FDB) rồi bấm "
+         "Chấp nhận. Nếu không chắc, hãy gọi bộ phận hỗ trợ.";
 }
 
 std::string CompletedMarkerRemoved(const std::string& markerPath) {
@@ -154,6 +154,17 @@ std::string FolderBeingRepaired(const std::string& dataFolder) {
   return "Thư mục " + dataFolder +
          " đang được sửa dữ liệu ngay lúc này, từ máy này hoặc một máy khác. Chương trình không thay đổi gì. "
          "Hãy chờ lần sửa đó xong rồi bấm Chấp nhận lại nếu cần.";
+}
+
+std::string MarkerOfALiveRun(const std::string& dataFolder) {
+  return "Thư mục " + dataFolder +
+         " có dấu của một lần sửa dữ liệu vừa chạy cách đây chưa đầy một phút, từ máy này hoặc một máy khác: có thể "
+         "nó vẫn đang chạy. Chương trình không thay đổi gì. Hãy chờ một phút (hoặc chờ lần sửa đó xong) rồi bấm "
+         "Chấp nhận lại.";
+}
+
+std::string WatchingForALiveRun(const std::string& markerPath) {
+  return "Đang xem file " + markerPath + " có được một lần sửa khác đang chạy cập nhật không (tối đa nửa phút)...";
 }
 
 std::string RunLockFailed(const std::string& lockPath, const std::string& reason) {

@@ -55,13 +55,14 @@ std::string InterruptedRepairUndone(const std::string& safetyCopyPath);
 std::string InterruptedRepairNotUndone(const std::string& safetyCopyPath, const std::string& reason);
 std::string SafetyCopyOfInterruptedRepairMissing(const std::string& safetyCopyPath, const std::string& markerPath);
 std::string InterruptedRepairStopped(const std::string& phaseName);
-std::string DatabaseChangedAfterInterruptedRepair(const std::string& databasePath, const std::string& writtenAt,
-                                                  const std::string& stoppedAt, const std::string& safetyCopyPath,
-                                                  const std::string& markerPath);
+std::string DatabaseMayHoldNewerWork(const std::string& databasePath, const std::string& safetyCopyPath,
+                                     const std::string& markerPath);
 std::string CompletedMarkerRemoved(const std::string& markerPath);
 
 // Refusals before any change: another run, files that are not what they seem.
 std::string FolderBeingRepaired(const std::string& dataFolder);
+std::string MarkerOfALiveRun(const std::string& dataFolder);
+std::string WatchingForALiveRun(const std::string& markerPath);
 std::string RunLockFailed(const std::string& lockPath, const std::string& reason);
 std::string NotARegularFile(const std::string& path);
 std::string DatabasePathTooLong(const std::string& databasePath, std::size_t bytes, std::size_t limit);

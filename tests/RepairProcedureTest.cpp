@@ -8,6 +8,7 @@
 #include "repair/FileSafety.h"
 #include "repair/InstallPaths.h"
 #include "repair/RepairProcedure.h"
+#include "repair/RepairMarker.h"
 #include "repair/RepairTexts.h"
 #include "repair/ToolCommands.h"
 #include "support/FirebirdTools.h"
@@ -204,14 +205,20 @@ TEST(RepairProcedure, TooLittleDiskStopsBeforeAnythingIsCopied) {
 namespace {
 
 // The state a repair leaves when it is killed after the safety copy: the
-// marker, the complete safety copy, and whatever is left of the database.
+// marker, the complete safety copy, and whatever is left of the database (a
+// state the marker records), found by a run some minutes later.
 void LeaveInterruptedRepair(const InstallFolder& install, const std::string* databaseLeft) {
   const auto paths = install.Paths();
   ASSERT_FALSE(platform::CopyFile(paths.Database, paths.SafetyCopy));
-  ASSERT_FALSE(platform::WriteFileDurably(paths.RepairMarker,
-                                          "SafetyCopySize=" + std::to_string(*platform::FileSize(paths.SafetyCopy)) + "\n"));
   if (databaseLeft == nullptr) platform::DeleteFile(paths.Database);
   else WriteTextFile(paths.Database, *databaseLeft);
+  TRepairMarker marker;
+  marker.SafetyCopySize = platform::FileSize(paths.SafetyCopy);
+  marker.SafetyCopyChecksum = platform::FileChecksum(paths.SafetyCopy);
+  marker.Phase = TRepairPhase::DataRepair;
+  if (auto state = DatabaseStateOf(paths.Database)) marker.DatabaseStates.push_back(*state);
+  ASSERT_FALSE(WriteRepairMarker(paths, marker));
+  SetModificationTime(paths.RepairMarker, 600);
 }
 
 std::vector<std::string> FilesStartingWith(const std::string& folder, const std::string& prefix) {
@@ -237,11 +244,13 @@ TEST(InterruptedRepair, ARerunPutsTheOriginalBackKeepsTheBrokenFileAsideAndStops
   ASSERT_EQ(aside.size(), 1u);
   EXPECT_EQ(ReadFileBytes(aside[0]), gutted);
   EXPECT_EQ(rerun.dataRepair.Runs, 0);
-  EXPECT_EQ(rerun.host.Log, (Lines{texts::InterruptedRepairFound, texts::BrokenDatabaseKeptAside(aside[0]),
+  const std::string stopped = texts::InterruptedRepairStopped(PhaseName(TRepairPhase::DataRepair));
+  EXPECT_EQ(rerun.host.Log, (Lines{texts::InterruptedRepairFound, stopped, texts::BrokenDatabaseKeptAside(aside[0]),
                                    texts::InterruptedRepairUndone(paths.SafetyCopy)}));
   ASSERT_EQ(rerun.host.Messages.size(), 1u);
-  EXPECT_EQ(rerun.host.Messages[0], texts::InterruptedRepairFound + "\r" + texts::BrokenDatabaseKeptAside(aside[0]) +
-                                        "\r" + texts::InterruptedRepairUndone(paths.SafetyCopy));
+  EXPECT_EQ(rerun.host.Messages[0], texts::InterruptedRepairFound + "\r" + stopped + "\r" +
+                                        texts::BrokenDatabaseKeptAside(aside[0]) + "\r" +
+                                        texts::InterruptedRepairUndone(paths.SafetyCopy));
 
   TRun next;  // the next Accept repairs normally
   next.Repair(install.Root());

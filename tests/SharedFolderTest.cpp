@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include "platform/FileLock.h"
@@ -14,6 +15,7 @@
 #include "repair/InterruptedRepair.h"
 #include "repair/RepairMarker.h"
 #include "repair/RepairTexts.h"
+#include "support/FirebirdTools.h"
 #include "support/ProcedureRun.h"
 
 namespace {
@@ -21,22 +23,24 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
+enum class TLeft { ByTheRepair, BySomeoneElse };
+
 // The marker and safety copy a repair leaves when it is interrupted, written
-// as the repair writes them; the database then holds the given bytes.
-void LeaveInterruptedRepair(const TInstallPaths& paths, const std::string& databaseLeft) {
+// as the repair writes them, found ten minutes later; the database then
+// holds the given bytes, a state the marker records or not.
+void LeaveInterruptedRepair(const TInstallPaths& paths, const std::string& databaseLeft,
+                            TLeft left = TLeft::ByTheRepair, TRepairPhase phase = TRepairPhase::DataRepair) {
   ASSERT_FALSE(platform::CopyFile(paths.Database, paths.SafetyCopy));
   TRepairMarker marker;
   marker.SafetyCopySize = platform::FileSize(paths.SafetyCopy);
   marker.SafetyCopyChecksum = platform::FileChecksum(paths.SafetyCopy);
-  marker.Phase = TRepairPhase::DataRepair;
-  ASSERT_FALSE(WriteRepairMarker(paths, marker));
+  marker.Phase = phase;
   WriteTextFile(paths.Database, databaseLeft);
+  if (left == TLeft::ByTheRepair) marker.DatabaseStates.push_back(*DatabaseStateOf(paths.Database));
+  ASSERT_FALSE(WriteRepairMarker(paths, marker));
+  SetModificationTime(paths.RepairMarker, 600);
 }
 
-void SetModificationTime(const std::string& path, std::int64_t secondsAgo) {
-  const timespec when[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(::time(nullptr) - secondsAgo), 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), when, AT_SYMLINK_NOFOLLOW), 0);
-}
 
 // The names in a folder, but for the lock file every run leaves.
 std::vector<std::string> NamesIn(const std::string& folder) {
@@ -108,7 +112,7 @@ TEST(StaleMarker, AMarkerOfACompletedRepairIsRemovedAndTheDatabaseRepairedNotRep
 TEST(StaleMarker, AMarkerAndSafetyCopyBroughtBackFromAnOldFileBackupNeverReplaceANewerDatabase) {
   InstallFolder install("VYR10", InstallFolder::Gfix::None);
   const auto paths = install.Paths();
-  LeaveInterruptedRepair(paths, "this month's books");
+  LeaveInterruptedRepair(paths, "this month's books", TLeft::BySomeoneElse);
   SetModificationTime(paths.RepairMarker, 30 * 24 * 3600);  // as the file backup kept it
   const Lines before = NamesIn(paths.DataFolder);
 
@@ -118,8 +122,8 @@ TEST(StaleMarker, AMarkerAndSafetyCopyBroughtBackFromAnOldFileBackupNeverReplace
   EXPECT_EQ(NamesIn(paths.DataFolder), before);
   ASSERT_EQ(run.host.Messages.size(), 1u);
   const std::string& box = run.host.Messages[0];
-  EXPECT_NE(box.find("Cơ sở dữ liệu " + paths.Database + " được ghi lúc "), std::string::npos) << box;
-  EXPECT_NE(box.find("không thay đổi gì"), std::string::npos) << box;
+  EXPECT_NE(box.find(texts::DatabaseMayHoldNewerWork(paths.Database, paths.SafetyCopy, paths.RepairMarker)),
+            std::string::npos) << box;
   EXPECT_EQ(run.dataRepair.Runs, 0);
 
   // The operator sets the newer file aside: the original comes back.
@@ -145,7 +149,7 @@ TEST(StaleMarker, ASafetyCopyOfTheRightSizeButOtherContentIsNotTheMarkedOne) {
   EXPECT_TRUE(platform::FileExists(paths.RepairMarker));
 }
 
-TEST(StaleMarker, AFreshInterruptedRepairIsStillUndoneAndSaysWhereItStopped) {
+TEST(StaleMarker, AnInterruptedRepairIsUndoneWhereTheDatabaseIsAStateItLeftAndSaysWhereItStopped) {
   InstallFolder install("VYR10", InstallFolder::Gfix::None);
   const auto paths = install.Paths();
   const std::string original = ReadFileBytes(paths.Database);
@@ -156,6 +160,99 @@ TEST(StaleMarker, AFreshInterruptedRepairIsStillUndoneAndSaysWhereItStopped) {
   ASSERT_GE(run.host.Log.size(), 2u);
   EXPECT_EQ(run.host.Log[1], texts::InterruptedRepairStopped(PhaseName(TRepairPhase::DataRepair)));
   EXPECT_EQ(run.host.Log.back(), texts::InterruptedRepairUndone(paths.SafetyCopy));
+}
+
+// File times come from two clocks: the repairing computer's stamps the
+// marker, whoever writes the database stamps it. Whatever the times say,
+// a database the repair did not leave is never replaced: not when the
+// repairing computer's clock ran minutes ahead (the work done since looks
+// older than the marker), not when a copy that keeps times put an older
+// database back.
+TEST(StaleMarker, NoFileTimeMakesWorkDoneAfterTheInterruptionLookLikeTheRepairs) {
+  for (const std::int64_t databaseSecondsAgo : {3600, 900, -300}) {
+    InstallFolder install("VYR10", InstallFolder::Gfix::None);
+    const auto paths = install.Paths();
+    LeaveInterruptedRepair(paths, "the repair's half-mended file");
+    WriteTextFile(paths.Database, "the repair's half-mended file, and this afternoon's payroll");
+    SetModificationTime(paths.Database, databaseSecondsAgo);
+    TRun run;
+    EXPECT_EQ(run.Repair(install.Root()), TRepairOutcome::Refused);
+    EXPECT_EQ(ReadFileBytes(paths.Database), "the repair's half-mended file, and this afternoon's payroll");
+    EXPECT_EQ(run.host.Log.back(), texts::DatabaseMayHoldNewerWork(paths.Database, paths.SafetyCopy, paths.RepairMarker))
+        << databaseSecondsAgo;
+    EXPECT_TRUE(platform::FileExists(paths.RepairMarker));
+  }
+}
+
+// A restore cut short leaves a database shut down: the repair's own in the
+// rebuild, where nobody can have worked in it; anywhere else it is not.
+TEST(StaleMarker, AShutDownDatabaseIsTheRepairsOwnOnlyInTheRebuild) {
+  for (const TRepairPhase phase : {TRepairPhase::Rebuild, TRepairPhase::DataRepair}) {
+    InstallFolder install("VYR10", InstallFolder::Gfix::None);
+    const auto paths = install.Paths();
+    const std::string original = ReadFileBytes(paths.Database);
+    TTestFolder side;
+    const std::string restoring = side / "restoring.fdb";
+    CreateTestDatabase(restoring);
+    ASSERT_EQ(std::system(("'" + GfixPath + "' -shut single -force 0 -user SYSDBA -password quartzfin '" + restoring + "'").c_str()), 0);
+    LeaveInterruptedRepair(paths, ReadFileBytes(restoring), TLeft::BySomeoneElse, phase);
+    TRun run;
+    run.Repair(install.Root());
+    if (phase == TRepairPhase::Rebuild) {
+      EXPECT_EQ(ReadFileBytes(paths.Database), original);
+      EXPECT_EQ(run.host.Log.back(), texts::InterruptedRepairUndone(paths.SafetyCopy));
+    } else {
+      EXPECT_EQ(ReadFileBytes(paths.Database), ReadFileBytes(restoring));
+      EXPECT_EQ(run.host.Log.back(), texts::DatabaseMayHoldNewerWork(paths.Database, paths.SafetyCopy, paths.RepairMarker));
+    }
+  }
+}
+
+// On a share whose locks may hold on one computer only, a marker refreshed
+// within the last minute, or one that gets refreshed while the run watches
+// it, is a live run's on another computer: nothing is changed. Where the
+// lock can tell, a marker found under it is a dead run's, however fresh.
+TEST(RunLock, AMarkerALiveRunRefreshesRefusesWhereTheLockCannotTell) {
+  InstallFolder install("VYR10", InstallFolder::Gfix::None);
+  const auto paths = install.Paths();
+  LeaveInterruptedRepair(paths, "the other computer's run, in the middle of its repair");
+  const Lines before = NamesIn(paths.DataFolder);
+  SetModificationTime(paths.RepairMarker, 10);
+  TRun fresh;
+  fresh.locksMayBeHostLocal = true;
+  EXPECT_EQ(fresh.Repair(install.Root()), TRepairOutcome::Refused);
+  EXPECT_EQ(fresh.host.Messages, Lines{texts::MarkerOfALiveRun(paths.DataFolder)});
+
+  SetModificationTime(paths.RepairMarker, -120);  // the other computer's clock runs ahead
+  TRun ahead;
+  ahead.locksMayBeHostLocal = true;
+  EXPECT_EQ(ahead.Repair(install.Root()), TRepairOutcome::Refused);
+
+  SetModificationTime(paths.RepairMarker, 600);  // its clock runs behind: only a refresh tells
+  TRun watching;
+  watching.locksMayBeHostLocal = true;
+  watching.liveMarkerWatchSeconds = 30;
+  std::thread otherComputer([&] {
+    while (watching.host.LinesLogged == 0) std::this_thread::yield();
+    SetModificationTime(paths.RepairMarker, 590);
+  });
+  EXPECT_EQ(watching.Repair(install.Root()), TRepairOutcome::Refused);
+  otherComputer.join();
+  EXPECT_EQ(watching.host.Log, Lines{texts::WatchingForALiveRun(paths.RepairMarker)});
+  EXPECT_EQ(watching.host.Messages, Lines{texts::MarkerOfALiveRun(paths.DataFolder)});
+  EXPECT_EQ(NamesIn(paths.DataFolder), before);
+
+  SetModificationTime(paths.RepairMarker, 600);  // nobody refreshes it: the run died
+  TRun undo;
+  undo.locksMayBeHostLocal = true;
+  EXPECT_EQ(undo.Repair(install.Root()), TRepairOutcome::FailedAsBefore);
+  EXPECT_EQ(undo.host.Log.back(), texts::InterruptedRepairUndone(paths.SafetyCopy));
+
+  LeaveInterruptedRepair(paths, "a run killed a moment ago");
+  SetModificationTime(paths.RepairMarker, 5);
+  TRun local;
+  local.locksMayBeHostLocal = false;
+  EXPECT_EQ(local.Repair(install.Root()), TRepairOutcome::FailedAsBefore);
 }
 
 TEST(StaleMarker, AMarkerThatCannotBeRemovedIsMarkedCompletedAndNamedInTheDoneBox) {

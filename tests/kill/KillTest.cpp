@@ -42,8 +42,13 @@ struct TOutcome {
   bool SurvivedReruns = true;
   bool DoneWrongly = false;
   bool EndedDone = false;
+  int AskedTheOperator = 0;  // reruns that refused a database the interrupted repair did not leave
   std::string Trace;
 };
+
+// The words of the box that will not replace a database the interrupted
+// repair did not leave, and asks the operator to set it aside.
+const std::string NewerWorkWords = "không giống trạng thái nào mà lần sửa bị ngắt để lại";
 
 std::vector<std::string> EnvironmentFor(const TKillPoint& point) {
   if (point.CutBackup) return {"VYR_TEST_CUT_BACKUP=1"};
@@ -64,10 +69,13 @@ TOutcome KillAndRerun(const TKillPoint& point, int payrollRows) {
   return outcome;
 }
 
-// Runs the repair again as an operator would, until it says done (four
-// times at most), checking the original after each run.
+// Runs the repair again as an operator would, until it says done (five
+// times at most), checking the original after each run. Where a rerun will
+// not replace a database the interrupted repair did not leave, the operator,
+// who knows nobody used VYR since, does what its box says: sets VYR.FDB
+// aside and presses Accept again.
 void RerunUntilDone(TWatchedInstall& install, const TKillPoint& point, TOutcome& outcome) {
-  for (int run = 0; run < 4 && !outcome.EndedDone; ++run) {
+  for (int run = 0; run < 5 && !outcome.EndedDone; ++run) {
     TRepairChild child(install.Root());
     if (run == 0 && point.KillInFirstRerun) child.KillWhen(point.KillInFirstRerun);
     else child.WaitForEnd();
@@ -77,8 +85,15 @@ void RerunUntilDone(TWatchedInstall& install, const TKillPoint& point, TOutcome&
       outcome.EndedDone = true;
       if (!install.DatabaseHasTheOriginalRows()) outcome.DoneWrongly = true;
     }
-    for (const auto& line : child.Lines())
+    bool askedTheOperator = false;
+    for (const auto& line : child.Lines()) {
       if (line.rfind("BOX ", 0) == 0) outcome.Trace += "  rerun " + std::to_string(run + 1) + ": " + line + "\n";
+      askedTheOperator = askedTheOperator || (line.rfind("BOX ", 0) == 0 && line.find(NewerWorkWords) != std::string::npos);
+    }
+    if (askedTheOperator) {
+      ++outcome.AskedTheOperator;
+      fs::rename(install.Database(), install.Database() + ".set-aside-" + std::to_string(run));
+    }
   }
 }
 
@@ -174,18 +189,21 @@ std::vector<TKillPoint> Campaign() {
 }
 
 void Report(const std::vector<std::pair<TKillPoint, TOutcome>>& results) {
-  int fired = 0, survivedKill = 0, survivedReruns = 0, doneWrongly = 0;
+  int fired = 0, survivedKill = 0, survivedReruns = 0, doneWrongly = 0, askedTheOperator = 0;
   for (const auto& [point, outcome] : results) {
     fired += outcome.Fired;
     survivedKill += outcome.SurvivedKill;
     survivedReruns += outcome.SurvivedReruns;
     doneWrongly += outcome.DoneWrongly;
-    std::printf("%-40s %s kill:%s reruns:%s done:%s\n", point.Name.c_str(), outcome.Fired ? "killed" : "ran out",
+    askedTheOperator += outcome.AskedTheOperator > 0;
+    std::printf("%-40s %s kill:%s reruns:%s done:%s%s\n", point.Name.c_str(), outcome.Fired ? "killed" : "ran out",
                 outcome.SurvivedKill ? "ok" : "LOST", outcome.SurvivedReruns ? "ok" : "LOST",
-                outcome.DoneWrongly ? "WRONG" : (outcome.EndedDone ? "yes" : "no"));
+                outcome.DoneWrongly ? "WRONG" : (outcome.EndedDone ? "yes" : "no"),
+                outcome.AskedTheOperator > 0 ? " (the rerun asked the operator to set VYR.FDB aside)" : "");
   }
-  std::printf("kills %d / survived the kill %d / survived the rerun %d / reported done wrongly %d (of %zu points)\n",
-              fired, survivedKill, survivedReruns, doneWrongly, results.size());
+  std::printf("kills %d / survived the kill %d / survived the rerun %d / reported done wrongly %d / "
+              "asked the operator %d (of %zu points)\n",
+              fired, survivedKill, survivedReruns, doneWrongly, askedTheOperator, results.size());
 }
 
 void ExpectTheOriginalSurvived(const TKillPoint& point, const TOutcome& outcome) {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "repair/InstallPaths.h"
@@ -54,8 +55,14 @@ struct TRun {
   TScriptedStage dataRepair;
   TScriptedStage rebuild;
 
+  std::optional<bool> locksMayBeHostLocal;
+  unsigned liveMarkerWatchSeconds = 1;
+
   explicit TRun(std::function<void(const TInstallPaths&)> rebuildAction = nullptr) : rebuild(std::move(rebuildAction)) {}
   TRepairOutcome Repair(const std::string& folderText) {
-    return TRepairProcedure(host, &dataRepair, &rebuild).Run(folderText);
+    TRepairProcedure procedure(host, &dataRepair, &rebuild);
+    procedure.LocksMayBeHostLocal = locksMayBeHostLocal;
+    procedure.LiveMarkerWatchSeconds = liveMarkerWatchSeconds;
+    return procedure.Run(folderText);
   }
 };

@@ -1,5 +1,6 @@
 #include "support/TestFolder.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -51,6 +52,10 @@ std::string ReadFileBytes(const std::string& path) {
   std::ostringstream content;
   content << file.rdbuf();
   return content.str();
+}
+
+void SetModificationTime(const std::string& path, std::int64_t secondsAgo) {
+  fs::last_write_time(PathOf(path), fs::file_time_type::clock::now() - std::chrono::seconds(secondsAgo));
 }
 
 // Whatever stands at the path goes first: a link to a real tool (Debian's

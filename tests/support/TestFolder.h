@@ -1,6 +1,7 @@
 // A temporary folder for one test, removed with everything in it afterwards.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 class TTestFolder {
@@ -27,5 +28,8 @@ void WriteTextFile(const std::string& path, const std::string& content);
 std::string ReadFileBytes(const std::string& path);
 // The read-only attribute on Windows; no write bit for anyone on POSIX.
 void MakeReadOnly(const std::string& path);
+// Sets a file's modification time to that many seconds before now (a
+// negative number: after now).
+void SetModificationTime(const std::string& path, std::int64_t secondsAgo);
 // Replaces whatever stands at path (a link is never written through).
 void MakeExecutableScript(const std::string& path, const std::string& body);
