@@ -129,11 +129,15 @@ std::string NotNull(const TSection& section, const std::string& prefix) {
 
 // The family of a key. Most keys end in neither X nor a blank and are their
 // own family; the others lose every trailing X and blank, in the section's
-// own function (a loop: no key is too long for it).
+// own function (a loop: no key is too long for it). The result is cast back
+// to the key column's own type: a function's result, and a case over it,
+// lose the column's collation, and families that the column takes for one
+// ("Ă1" and "A1" where it ignores accents) must join, group and partition
+// as one.
 std::string FamilyOf(const TSection& section, const std::string& key) {
   const std::string folded = "case when :CI = 1 then upper(" + key + ") else " + key + " end";
-  return "case when right(" + key + ", 1) in ('X', 'x', ' ') then " + section.Family + "(" + key + ", :CI) else " +
-         folded + " end";
+  return "cast(case when right(" + key + ", 1) in ('X', 'x', ' ') then " + section.Family + "(" + key + ", :CI) else " +
+         folded + " end as type of column " + section.Source + "." + SuffixColumn(section) + ")";
 }
 
 TStatementLines FamilyFunction(const TSection& section) {

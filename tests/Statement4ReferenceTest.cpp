@@ -128,9 +128,14 @@ const std::vector<int> Months = {0, 1, 1, 13, 100};
 // Firebird compares these three as equal.
 const std::vector<std::string> BlankKeys = {"", " ", "  "};
 
+// Where the column ignores accents too, accented twins of the first letter
+// (precomposed, and a base letter with a combining tone mark).
+const std::vector<std::string> AccentedA = {"A", "a", "Ă", "Â", "á", "Â\u0301", "A\u0300"};
+
 class TGenerator {
  public:
-  TGenerator(unsigned seed, bool mixedCase) : FRandom(seed), FMixedCase(mixedCase) {}
+  TGenerator(unsigned seed, bool mixedCase, bool accents = false)
+      : FRandom(seed), FMixedCase(mixedCase), FAccents(accents) {}
 
   std::string Script(int catalogueRows, int payrollRows) {
     std::string sql;
@@ -164,6 +169,7 @@ class TGenerator {
     if (FRandom() % 150 == 0) return Pick(LongKeys);
     if (FRandom() % 25 == 0) return Pick(BlankKeys);
     if (!FMixedCase) return prefix + std::to_string(FRandom() % bases) + Pick(Variants);
+    if (FAccents && prefix == "A") return Pick(AccentedA) + std::to_string(FRandom() % bases) + Pick(CaseVariants);
     const std::string first = FRandom() % 2 == 0 ? prefix : std::string(1, static_cast<char>(prefix[0] + 32)) + prefix.substr(1);
     return first + std::to_string(FRandom() % bases) + Pick(CaseVariants);
   }
@@ -174,6 +180,7 @@ class TGenerator {
 
   std::mt19937 FRandom;
   bool FMixedCase;
+  bool FAccents;
 };
 
 struct TSeedResult {
@@ -182,12 +189,14 @@ struct TSeedResult {
 
 // The reference and statement 4 each run on a copy of one database filled by
 // the script; ours.fdb stays in the folder for the caller to look at.
-TSeedResult RunBoth(const TTestFolder& folder, const std::string& fill, const std::string& keyCollation = "") {
+TSeedResult RunBoth(const TTestFolder& folder, const std::string& fill, const std::string& keyCollation = "",
+                    const std::string& keyCharacterSet = "UTF8") {
   const std::string base = folder / "base.fdb";
   TVyrDamage damage;
   damage.PayrollRows = 0;
   damage.DuplicatedCatalogue = false;
   damage.KeyCollation = keyCollation;
+  damage.KeyCharacterSet = keyCharacterSet;
   CreateVyrDatabase(base, damage);
   RunIsqlOn(base, fill);
   if (std::getenv("VYR_STATEMENT4_SHOW")) WriteTextFile("/tmp/s4-base.txt", Dump(base));
@@ -311,6 +320,56 @@ TEST(Statement4, AnAllowanceOfASharedPayrollIdFollowsTheRowWhoseKeyItHadOrKeepsI
             "\nL                               7=NV1X 8=NV1 7=NV2X 9=NV2\n\n\n");
   EXPECT_EQ(Rows(ours, "select cast(list(ID || '=' || MSNV, ' ') as varchar(200)) as L from (select ID, MSNV from PHUCAP order by ID)"),
             "\nL                               70=NV1X 71=NV2X 72=KHAC 80=NV1\n\n\n");
+}
+
+// Keys the column takes for one (here, an accent- and case-insensitive
+// collation: "Ă1", "A1" and "a1" are one key, "a1x" and "A1X" another) are
+// one key to statement 4 too, when it groups them and when it looks for a
+// free key: a new key is free only where no key equal to it under the
+// column's collation is held.
+TEST(Statement4, KeysEqualUnderTheColumnsCollationAreOneKey) {
+  struct TCase {
+    std::vector<std::string> Keys, After;
+  };
+  const std::vector<TCase> cases = {
+      {{"Ă1", "A1", "a1x"}, {"Ă1", "A1XX", "a1x"}},
+      {{"Ă1", "Ă1", "A1X"}, {"Ă1", "Ă1XX", "A1X"}},
+      {{"á", "A", "a "}, {"á", "AX", "a X"}},
+  };
+  for (const auto& [keys, after] : cases) {
+    std::string fill;
+    for (std::size_t i = 0; i < keys.size(); ++i)
+      fill += Insert("DMDTTT", "NAM, MA_HIEU, TEN_HIEU", "2024, " + SqlLiteral(keys[i]) + ", 'r" + std::to_string(i) + "'");
+    TTestFolder folder("stmt4-ai");
+    const TSeedResult result = RunBoth(folder, fill + "commit;\n", "UNICODE_CI_AI");
+    ASSERT_FALSE(Failed(result.OursOutput)) << result.OursOutput;
+    std::string expected;
+    for (const auto& key : after) expected += (expected.empty() ? "" : "|") + key;
+    EXPECT_EQ(Rows(folder / "ours.fdb", "select cast(list(MA_HIEU, '|') as varchar(200)) as L from "
+                                         "(select MA_HIEU from DMDTTT order by TEN_HIEU)"),
+              "\nL                               " + expected + "\n\n\n")
+        << keys[0] << " " << keys[1] << " " << keys[2];
+    EXPECT_EQ(result.Reference, result.Ours) << keys[0] << " " << keys[1] << " " << keys[2];
+  }
+}
+
+// Generated databases under each kind of key column: accent- and case-
+// insensitive, and WIN1258 (Vietnamese with combining tone marks, compared
+// byte for byte), beside the reference.
+TEST(Statement4, FollowsTheReferenceUnderAccentInsensitiveAndVietnameseKeyColumns) {
+  struct TColumn {
+    std::string Collation, CharacterSet;
+  };
+  for (const auto& [collation, characterSet] : {TColumn{"UNICODE_CI_AI", "UTF8"}, TColumn{"WIN1258", "WIN1258"}}) {
+    for (unsigned seed = 201; seed <= 202; ++seed) {
+      TTestFolder folder("stmt4-col");
+      const TSeedResult result =
+          RunBoth(folder, TGenerator(seed, true, true).Script(40, 90), collation, characterSet);
+      EXPECT_FALSE(Failed(result.OursOutput)) << collation << " " << result.OursOutput;
+      EXPECT_EQ(Failed(result.ReferenceOutput), Failed(result.OursOutput)) << result.ReferenceOutput;
+      EXPECT_EQ(result.Reference, result.Ours) << collation << " seed " << seed;
+    }
+  }
 }
 
 }  // namespace

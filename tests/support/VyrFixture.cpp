@@ -10,7 +10,8 @@ namespace {
 
 std::string Domains(const TVyrDamage& damage) {
   std::string keyDomain = "create domain DM_MA_SO varchar(20)";
-  if (!damage.KeyCollation.empty()) keyDomain += " character set UTF8 collate " + damage.KeyCollation;
+  if (!damage.KeyCollation.empty())
+    keyDomain += " character set " + damage.KeyCharacterSet + " collate " + damage.KeyCollation;
   return
     "create domain DM_BAC numeric(1,0);\n"
     "create domain DM_CHITIET varchar(1);\n"

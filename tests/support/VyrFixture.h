@@ -11,7 +11,8 @@ struct TVyrDamage {
   int DuplicatedPayrollKeys = 2;  // payroll keys that occur twice
   bool DuplicatedCatalogue = true;  // DMDTTT key A1 three times and DM key (2024, 01, M1) twice
   bool WithGenerator = true;
-  std::string KeyCollation;  // a collation for DM_MA_SO (UTF8), e.g. "UNICODE_CI"; empty: the default
+  std::string KeyCollation;  // a collation for DM_MA_SO, e.g. "UNICODE_CI"; empty: the default
+  std::string KeyCharacterSet = "UTF8";  // DM_MA_SO's character set where a collation is named
   // The keys VYR keeps when sound (needs no duplicated keys): unique indexes
   // DMDTTT_KEY, DM_KEY and BLUONG_KEY, BLUONG's primary key on ID and a
   // foreign key from PHUCAP.IDLUONG to it.
