@@ -1,8 +1,10 @@
-// The whole repair of a 200,000-row database through the procedure, beside
-// the four tools run by hand (gfix -v -full, gfix -mend -ig, gbak -b -g -ig,
-// gbak -c) plus the four seconds of pauses the procedure makes; then the
-// same repair with every table's rows counted before gfix, before the backup
-// and after the restore.
+// The whole repair of a 200,000-row database as the program runs it (its
+// parts, the row counter's child, the marker, the safety copy), beside the
+// same procedure by hand: gfix -v -full, gfix -mend -ig, the four statements
+// through isql committed one by one, gbak -b -g -ig, gbak -c, and the four
+// seconds of pauses the repair makes. Prints the ratio, the time of each
+// phase, and the repair's own work (neither a tool, a statement nor a pause)
+// as a share of the whole.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -17,8 +19,13 @@
 #include "platform/Locale.h"
 #include "repair/DataRepairStage.h"
 #include "repair/RebuildStage.h"
+#include "repair/PhaseTimes.h"
+#include "repair/RepairParts.h"
 #include "repair/RepairProcedure.h"
+#include "repair/RepairStatements.h"
 #include "repair/RowCounts.h"
+#include "repair/SavedLog.h"
+#include "support/FirebirdTools.h"
 #include "support/TestFolder.h"
 #include "support/VyrFixture.h"
 #include "tools/ConsoleTool.h"
@@ -47,6 +54,21 @@ double SecondsOf(const std::function<void()>& work) {
 
 void Tool(const std::string& commandLine) { RunConsoleTool(commandLine, nullptr, false, nullptr, ""); }
 
+// One statement through isql, committed.
+void Isql(const std::string& database, const TStatementLines& statement) {
+  std::string text = "set term ^;\n";
+  for (const auto& line : statement) text += line + "\n";
+  RunIsqlOn(database, text + "^\nset term ;^\ncommit;\n");
+}
+
+double Repair(const std::string& root, TQuietHost& host) {
+  TRepairParts parts(host, std::string(PROGRAM_FOLDER) + "/");
+  TSavedLog savedLog;
+  return SecondsOf([&] {
+    TRepairProcedure(host, &parts.DataStage(), &parts.RebuildStage(), &savedLog, &parts.RowCounter()).Run(root);
+  });
+}
+
 }  // namespace
 
 int main() {
@@ -61,43 +83,45 @@ int main() {
   damage.PayrollRows = 200000;
   damage.DuplicatedPayrollKeys = 2000;
   CreateVyrDatabase(folder / "pristine.fdb", damage);
+  std::printf("database: %llu bytes\n", static_cast<unsigned long long>(platform::FileSize(folder / "pristine.fdb").value_or(0)));
 
-  platform::CopyFile(folder / "pristine.fdb", paths.Database);
   const std::string db = paths.Database, bk = paths.Backup, account = " -user SYSDBA -password quartzfin ";
-  const double byHand = SecondsOf([&] {
-    Tool("gfix -v -full" + account + db);
-    Tool("gfix -mend -ig" + account + db);
-    Tool("gbak -b -g -ig" + account + db + " " + bk);
-    platform::DeleteFile(db);
-    Tool("gbak -c" + account + bk + " " + db);
-    platform::SleepMilliseconds(4 * TDataRepairStage::PauseAfterStep);
-  });
-
-  TQuietHost host;
-  TDbConnection cnn;
-  cnn.ProviderOptions().Add("Firebird.Charset=UTF8");
-  cnn.ProviderOptions().Add("Firebird.UseUnicode=True");
-  TDbTransaction Trans;
-  Trans.SetDefaultConnection(&cnn);
-  TDbQuery udDMPB, scCreateTmp, Sql;
-  TDbSQL udDMPB2;
-  const TRepairStatements statements = SetUpRepairStatements(cnn, Trans, udDMPB, udDMPB2, scCreateTmp, Sql);
-  const std::string programFolder = std::string(PROGRAM_FOLDER) + "/";
-  TDataRepairStage data(host, cnn, statements, programFolder);
-  TScriptEngineComponent engine(programFolder + "libScriptEngine.so");
-  engine.OnScriptError = [](const std::string&, const std::string& e, bool&) { std::fprintf(stderr, "%s\n", e.c_str()); };
-  TRebuildStage rebuild(host, engine, programFolder);
-  TClientRowCounter counter(programFolder);
-  const auto repair = [&](TRowCounter* rowCounter) {
+  for (int round = 1; round <= 2; ++round) {
     platform::CopyFile(folder / "pristine.fdb", paths.Database);
     platform::DeleteFile(paths.Backup);
-    return SecondsOf([&] { TRepairProcedure(host, &data, &rebuild, nullptr, rowCounter).Run(folder.Path()); });
-  };
-  const double procedure = repair(nullptr);
-  std::printf("whole repair %.2f s (%d log lines, boxes: %s); tools by hand + 4 s of pauses %.2f s; ratio %.3f\n",
-              procedure, host.Lines, host.Messages.c_str(), byHand, procedure / byHand);
-  const double counted = repair(&counter);
-  std::printf("with the rows counted three times %.2f s; ratio to the repair without counts %.3f\n", counted,
-              counted / procedure);
+    const double byHand = SecondsOf([&] {
+      Tool("gfix -v -full" + account + db);
+      Tool("gfix -mend -ig" + account + db);
+      for (const auto& statement : {FillDepartmentIdsBlock(), FillDepartmentIdsUpdate(), CreateTempTablesBlock(),
+                                    RemoveDuplicateKeysBlock()}) {
+        Isql(db, statement);
+        platform::SleepMilliseconds(TDataRepairStage::PauseAfterStep);
+      }
+      Tool("gbak -b -g -ig" + account + db + " " + bk);
+      platform::DeleteFile(db);
+      Tool("gbak -c" + account + bk + " " + db);
+    });
+
+    platform::CopyFile(folder / "pristine.fdb", paths.Database);
+    platform::DeleteFile(paths.Backup);
+    TQuietHost host;
+    const double repair = Repair(folder.Path(), host);
+    const TPhaseTimes& times = TPhaseTimes::OfThisRun();
+    std::printf("round %d: whole repair %.2f s (%d log lines, boxes: %s); the same by hand %.2f s; ratio %.3f\n", round,
+                repair, host.Lines, host.Messages.c_str(), byHand, repair / byHand);
+    std::uint64_t accounted = 0, own = 0;
+    for (int phase = 0; phase < static_cast<int>(TPhase::Count); ++phase) {
+      const auto which = static_cast<TPhase>(phase);
+      const std::uint64_t ms = times.Milliseconds(which);
+      accounted += ms;
+      const bool tool = which == TPhase::Gfix || which == TPhase::Statements || which == TPhase::Pauses ||
+                        which == TPhase::Backup || which == TPhase::Restore;
+      if (!tool) own += ms;
+      std::printf("  %-14s %7.3f s%s\n", TPhaseTimes::Name(which).c_str(), ms / 1000.0, tool ? "" : "  (own work)");
+    }
+    const double rest = repair - accounted / 1000.0;
+    std::printf("  %-14s %7.3f s  (own work)\n", "the rest", rest);
+    std::printf("  own work %.3f s = %.1f %% of the repair\n", own / 1000.0 + rest, 100.0 * (own / 1000.0 + rest) / repair);
+  }
   return 0;
 }

@@ -89,6 +89,7 @@ void TChangeReport::AfterDepartmentIds() {
 
 void TChangeReport::AllowancesThatKeepTheirKey() {
   try {
+    if (FConnection.SelectRows(SomeSharedPayrollIdQuery()).empty()) return;
     for (const auto& row : FConnection.SelectRows(AllowancesOfSharedPayrollIdsQuery()))
       FHost.AddLog(texts::AllowanceKeepsItsKey(row[0], row[1], row[2], row[3], row[4]));
   } catch (const std::exception& error) {

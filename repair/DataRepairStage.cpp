@@ -6,6 +6,7 @@
 #include "db/DbSQL.h"
 #include "platform/Files.h"
 #include "repair/ChangeReport.h"
+#include "repair/PhaseTimes.h"
 #include "repair/RepairConnection.h"
 #include "repair/RepairStatements.h"
 #include "repair/RepairTexts.h"
@@ -73,25 +74,35 @@ std::optional<std::string> TDataRepairStage::RunWatchedSteps(const TInstallPaths
   const auto step = [&](TDbSQL& statement) {
     if (!watch.Stopped()) RunStep(statement);
   };
-  report.BeforeDepartmentIds();
+  const auto reported = [](auto&& part) {
+    const TTimedPhase timed(TPhase::ChangeReport);
+    part();
+  };
+  reported([&] { report.BeforeDepartmentIds(); });
   step(*FStatements.Steps[0]);
   step(*FStatements.Steps[1]);
-  report.AfterDepartmentIds();
+  reported([&] { report.AfterDepartmentIds(); });
   step(*FStatements.Steps[2]);
-  report.AllowancesThatKeepTheirKey();
-  report.BeforeDuplicateKeys();
+  reported([&] {
+    report.AllowancesThatKeepTheirKey();
+    report.BeforeDuplicateKeys();
+  });
   step(*FStatements.Steps[3]);
-  if (!watch.Stopped()) report.AfterDuplicateKeys();
+  if (!watch.Stopped()) reported([&] { report.AfterDuplicateKeys(); });
   return watch.Stopped();
 }
 
 void TDataRepairStage::RunStep(TDbSQL& statement) {
   StopIfAsked(FHost, StepName);
   try {
-    if (!FConnection.InTransaction()) FConnection.StartTransaction();
-    statement.Execute();
-    FConnection.ApplyUpdates();
-    FConnection.Commit();
+    {
+      const TTimedPhase timed(TPhase::Statements);
+      if (!FConnection.InTransaction()) FConnection.StartTransaction();
+      statement.Execute();
+      FConnection.ApplyUpdates();
+      FConnection.Commit();
+    }
+    const TTimedPhase timed(TPhase::Pauses);
     FHost.Pause(PauseAfterStep);
   } catch (const std::exception& error) {
     FHost.AddLog(error.what());

@@ -47,15 +47,16 @@ class TUndo {
     return !marker.SafetyCopyChecksum || platform::FileChecksum(FPaths.SafetyCopy) == marker.SafetyCopyChecksum;
   }
 
-  // A state the marker records, or the shut-down file of a restore that was
-  // running when the repair stopped (nobody works in such a database).
+  // A state the marker records, or, in the rebuild, the file of a restore
+  // that was running when the repair stopped: still shut down, or not yet a
+  // database at all (nobody can have worked in either).
   bool LeftByTheRepair(const TRepairMarker& marker) const {
     const auto state = DatabaseStateOf(FPaths.Database);
     const auto& states = marker.DatabaseStates;
     if (state && std::find(states.begin(), states.end(), *state) != states.end()) return true;
     if (marker.Phase != TRepairPhase::Rebuild) return false;
     const auto header = ReadDatabaseHeader(FPaths.Database);
-    return header && header->ShutDown;
+    return !header || header->ShutDown;
   }
 
   // Why the original is not back as the database, or nothing.

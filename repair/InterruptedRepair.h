@@ -3,8 +3,8 @@
 // aside under a clear name, tells the operator, and stops. It changes
 // nothing unless the safety copy is the one the marker names and the
 // database is missing, is the original, or is a state the repair itself
-// left it in (one the marker records, or a restore still in progress, shut
-// down, in the rebuild). Any other database may hold newer work, whatever
+// left it in (one the marker records, or, in the rebuild, a restore still in
+// progress: shut down, or no database yet). Any other database may hold newer work, whatever
 // its file time says: it is never replaced.
 #pragma once
 

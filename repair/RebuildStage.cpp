@@ -7,6 +7,7 @@
 #include "platform/Exception.h"
 #include "platform/Files.h"
 #include "repair/IndexRecovery.h"
+#include "repair/PhaseTimes.h"
 #include "repair/RepairTexts.h"
 #include "repair/RowCounts.h"
 #include "repair/RestoreScript.h"
@@ -52,9 +53,13 @@ void TRebuildStage::Run(const TInstallPaths& paths) {
   if (FIndexRecovery != nullptr) FIndexRecovery->Forget();
   const platform::TFileOwnership original = OriginalOwnership(paths);
   PrepareBackupFile(paths, original);
-  Backup(paths, original);
+  {
+    const TTimedPhase timed(TPhase::Backup);
+    Backup(paths, original);
+  }
   StopIfAsked(FHost, "gbak -b");
   if (platform::FileExists(paths.Database)) platform::DeleteFile(paths.Database);
+  const TTimedPhase timed(TPhase::Restore);
   Restore(paths);
   Require(platform::ApplyOwnership(paths.Database, original), paths.Database);
   if (auto failure = platform::SyncFile(paths.Database))

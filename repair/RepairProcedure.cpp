@@ -11,6 +11,7 @@
 #include "repair/GfixSummary.h"
 #include "repair/InterruptedRepair.h"
 #include "repair/MarkerRefresher.h"
+#include "repair/PhaseTimes.h"
 #include "repair/RepairTexts.h"
 #include "repair/SavedLog.h"
 #include "repair/ToolCommands.h"
@@ -44,6 +45,7 @@ TRepairProcedure::~TRepairProcedure() = default;
 
 // Nothing is created in a folder without a database or a marker.
 TRepairOutcome TRepairProcedure::Run(const std::string& folderText) {
+  TPhaseTimes::OfThisRun().Reset();
   const TInstallPaths paths = TInstallPaths::FromFolderText(folderText);
   if (Missing(paths.Database) && Missing(paths.RepairMarker)) return Refuse(NothingToRepair(paths));
   platform::TFileLock lock(paths.RunLock, LockOwnership(paths));
@@ -131,18 +133,21 @@ bool TRepairProcedure::Prepare(const TInstallPaths& paths) {
     Refuse(*reason);
     return false;
   }
-  if (auto reason = TakeSafetyCopy(paths)) {
+  if (auto reason = TimedSafetyCopy(paths)) {
     Stop(*reason);
     return false;
   }
   FMarker.SafetyCopySize = platform::FileSize(paths.SafetyCopy).value_or(0);
-  FMarker.SafetyCopyChecksum = platform::FileChecksum(paths.SafetyCopy);
+  {
+    const TTimedPhase timed(TPhase::Checksum);
+    FMarker.SafetyCopyChecksum = platform::FileChecksum(paths.SafetyCopy);
+  }
   FMarker.Phase = TRepairPhase::Gfix;
   if (!FMarker.SafetyCopyChecksum) {
     Stop(texts::SafetyCopyUnreadable(paths.SafetyCopy));
     return false;
   }
-  if (auto failure = WriteRepairMarker(paths, FMarker)) {
+  if (auto failure = TimedMarkerWrite(paths)) {
     Stop(texts::MarkerNotWritten(paths.RepairMarker, texts::Reason(*failure)));
     return false;
   }
@@ -212,11 +217,26 @@ void TRepairProcedure::EnterPhase(const TInstallPaths& paths, TRepairPhase phase
 // After each step that wrote the database (every attach writes its header
 // page), the marker learns the state the repair left it in.
 void TRepairProcedure::RecordDatabaseState(const TInstallPaths& paths) {
-  if (const auto state = DatabaseStateOf(paths.Database)) {
+  std::optional<TDatabaseState> state;
+  {
+    const TTimedPhase timed(TPhase::Checksum);
+    state = DatabaseStateOf(paths.Database);
+  }
+  if (state) {
     auto& states = FMarker.DatabaseStates;
     if (std::find(states.begin(), states.end(), *state) == states.end()) states.push_back(*state);
   }
-  WriteRepairMarker(paths, FMarker);
+  TimedMarkerWrite(paths);
+}
+
+std::optional<std::string> TRepairProcedure::TimedSafetyCopy(const TInstallPaths& paths) {
+  const TTimedPhase timed(TPhase::SafetyCopy);
+  return TakeSafetyCopy(paths);
+}
+
+platform::TFileResult TRepairProcedure::TimedMarkerWrite(const TInstallPaths& paths) {
+  const TTimedPhase timed(TPhase::Marker);
+  return WriteRepairMarker(paths, FMarker);
 }
 
 // Counts that only inform: a database that cannot be counted here is said
@@ -224,6 +244,7 @@ void TRepairProcedure::RecordDatabaseState(const TInstallPaths& paths) {
 std::optional<TRowCounts> TRepairProcedure::CountRowsForInformation(const TInstallPaths& paths,
                                                                      const std::string& when) {
   if (FRowCounter == nullptr) return std::nullopt;
+  const TTimedPhase timed(TPhase::Counts);
   try {
     return FRowCounter->Count(paths.Database);
   } catch (const ERepairStopped&) {
@@ -240,7 +261,10 @@ std::optional<TRowCounts> TRepairProcedure::CountRowsForInformation(const TInsta
 // plain "done", and FRowsNotVerified says why.
 void TRepairProcedure::CheckNoRowsLost(const TInstallPaths& paths, const std::optional<TRowCounts>& beforeBackup) {
   if (FRowCounter == nullptr || FRebuild == nullptr) return;
-  const TRowCounts after = FRowCounter->Count(paths.Database);
+  const TRowCounts after = [&] {
+    const TTimedPhase timed(TPhase::Counts);
+    return FRowCounter->Count(paths.Database);
+  }();
   if (!beforeBackup) return NotVerified(texts::RowsNotVerified({}));
   const auto lost = RowsLost(*beforeBackup, after);
   if (!lost.empty()) {
@@ -284,7 +308,10 @@ bool TRepairProcedure::RunGfixPasses(const TInstallPaths& paths) {
 bool TRepairProcedure::RunTool(const TToolRun& run, const TToolBound& bound) {
   FHost.ProcessEvents();
   std::vector<std::string> output;
-  const std::uint32_t exitCode = RunLoggedTool(FHost, run, bound, &output);
+  const std::uint32_t exitCode = [&] {
+    const TTimedPhase timed(TPhase::Gfix);
+    return RunLoggedTool(FHost, run, bound, &output);
+  }();
   const std::string summary = SummariseGfix(bound.Tool, output, exitCode);
   if (!summary.empty()) FHost.AddLog(summary);
   return !summary.empty();

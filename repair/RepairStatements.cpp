@@ -358,6 +358,10 @@ TStatementLines RemoveDuplicateKeysBlock() {
 // key; ALLOWANCES: theirs. An allowance's matches are counted by a hashed
 // join and a sum, never a lookup per row: a damaged table whose IDs are all
 // one value stays linear.
+std::string SomeSharedPayrollIdQuery() {
+  return "select first 1 ID from BLUONG group by ID having count(*) > 1 plan (BLUONG natural)";
+}
+
 std::string AllowancesOfSharedPayrollIdsQuery() {
   return "with SHARED as (select d.ID from\n"
          "  (" + RowsWithDuplicatedKeys(TablesWithDuplicateKeys()[2], "distinct b.ID") + ") d\n"

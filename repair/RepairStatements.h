@@ -16,6 +16,10 @@ TStatementLines RemoveDuplicateKeysBlock();   // Sql
 // allowance's year, month and key: ID, IDLUONG, NAM, THANG, MSNV. Read before
 // statement 4 runs.
 std::string AllowancesOfSharedPayrollIdsQuery();
+// One row when some payroll ID is held by more than one BLUONG row, else
+// none: one pass that spares the query above where IDs are all distinct, as
+// they are in a sound database.
+std::string SomeSharedPayrollIdQuery();
 
 // The tables whose duplicated keys statement 4 renames, and their keys in
 // grouping order (the last one takes the X suffix).

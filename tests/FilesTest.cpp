@@ -3,6 +3,7 @@
 #include <random>
 
 #include "platform/Exception.h"
+#include "platform/FileLock.h"
 #include "platform/Files.h"
 #include "platform/Library.h"
 #include "platform/NativeNames.h"
@@ -70,6 +71,32 @@ TEST(Files, DurableWritesAndRenamesLeaveNoTemporaryFile) {
   EXPECT_FALSE(platform::SyncFile(folder / "kept"));
   EXPECT_FALSE(platform::SyncFolder(folder.Path()));
   EXPECT_TRUE(platform::SyncFile(folder / "marker"));
+}
+
+// A held run lock stays the file at its name: on Windows nobody may delete
+// it while a run holds it; elsewhere a second lock on it is refused, and a
+// lock file deleted afterwards is no longer the one a new run locks.
+TEST(Files, AHeldRunLockStaysTheFileAtItsName) {
+  TTestFolder folder;
+  const std::string path = folder / "VYR_SUA.LCK";
+  platform::TFileLock first(path, platform::TFileOwnership{0, 0, 0600});
+  ASSERT_EQ(first.State(), platform::TFileLock::TState::Taken);
+  EXPECT_EQ(platform::TFileLock(path, platform::TFileOwnership{0, 0, 0600}).State(),
+            platform::TFileLock::TState::HeldElsewhere);
+#ifdef _WIN32
+  EXPECT_TRUE(platform::DeleteFile(path)) << "the held lock file was deleted";
+  EXPECT_TRUE(platform::FileExists(path));
+#endif
+}
+
+// The start of a file, at most as many bytes as asked.
+TEST(Files, TheStartOfAFileIsReadUpToTheBytesAsked) {
+  TTestFolder folder;
+  WriteTextFile(folder / "f", "0123456789");
+  EXPECT_EQ(platform::ReadFileStart(folder / "f", 4), std::optional<std::string>("0123"));
+  EXPECT_EQ(platform::ReadFileStart(folder / "f", 100), std::optional<std::string>("0123456789"));
+  EXPECT_FALSE(platform::ReadFileStart(folder / "missing", 4));
+  EXPECT_FALSE(platform::OnNetworkFileSystem(folder.Path()));
 }
 
 TEST(Files, DeleteReportsWhatWentWrong) {

@@ -184,25 +184,33 @@ TEST(StaleMarker, NoFileTimeMakesWorkDoneAfterTheInterruptionLookLikeTheRepairs)
   }
 }
 
-// A restore cut short leaves a database shut down: the repair's own in the
-// rebuild, where nobody can have worked in it; anywhere else it is not.
-TEST(StaleMarker, AShutDownDatabaseIsTheRepairsOwnOnlyInTheRebuild) {
-  for (const TRepairPhase phase : {TRepairPhase::Rebuild, TRepairPhase::DataRepair}) {
+// A restore cut short leaves a database shut down, or a file that is no
+// database yet: the repair's own in the rebuild, where nobody can have
+// worked in it; anywhere else it is not.
+TEST(StaleMarker, ARestoreCutShortIsTheRepairsOwnOnlyInTheRebuild) {
+  TTestFolder side;
+  const std::string restoring = side / "restoring.fdb";
+  CreateTestDatabase(restoring);
+  ASSERT_EQ(std::system(("'" + GfixPath + "' -shut single -force 0 -user SYSDBA -password quartzfin '" + restoring + "'").c_str()), 0);
+  struct TCase {
+    TRepairPhase Phase;
+    std::string Left;
+  };
+  for (const auto& [phase, left] : {TCase{TRepairPhase::Rebuild, ReadFileBytes(restoring)},
+                                    TCase{TRepairPhase::DataRepair, ReadFileBytes(restoring)},
+                                    TCase{TRepairPhase::Rebuild, std::string(100, '\0')},
+                                    TCase{TRepairPhase::Gfix, std::string(100, '\0')}}) {
     InstallFolder install("VYR10", InstallFolder::Gfix::None);
     const auto paths = install.Paths();
     const std::string original = ReadFileBytes(paths.Database);
-    TTestFolder side;
-    const std::string restoring = side / "restoring.fdb";
-    CreateTestDatabase(restoring);
-    ASSERT_EQ(std::system(("'" + GfixPath + "' -shut single -force 0 -user SYSDBA -password quartzfin '" + restoring + "'").c_str()), 0);
-    LeaveInterruptedRepair(paths, ReadFileBytes(restoring), TLeft::BySomeoneElse, phase);
+    LeaveInterruptedRepair(paths, left, TLeft::BySomeoneElse, phase);
     TRun run;
     run.Repair(install.Root());
     if (phase == TRepairPhase::Rebuild) {
       EXPECT_EQ(ReadFileBytes(paths.Database), original);
       EXPECT_EQ(run.host.Log.back(), texts::InterruptedRepairUndone(paths.SafetyCopy));
     } else {
-      EXPECT_EQ(ReadFileBytes(paths.Database), ReadFileBytes(restoring));
+      EXPECT_EQ(ReadFileBytes(paths.Database), left);
       EXPECT_EQ(run.host.Log.back(), texts::DatabaseMayHoldNewerWork(paths.Database, paths.SafetyCopy, paths.RepairMarker));
     }
   }
