@@ -1,9 +1,12 @@
 #include "repair/DataRepairStage.h"
 
+#include <cstdint>
 #include <exception>
+#include <functional>
 
 #include "db/DbConnection.h"
 #include "db/DbSQL.h"
+#include "platform/Clock.h"
 #include "platform/Files.h"
 #include "repair/ChangeReport.h"
 #include "repair/PhaseTimes.h"
@@ -67,44 +70,48 @@ void TDataRepairStage::CloseAfterFailure() {
 }
 
 // The statements and their report under the watch; why the watch stopped
-// them, or nothing.
+// them, or nothing. The report reads what a statement changed in the pause
+// that follows it, which it shortens by as long as it took.
 std::optional<std::string> TDataRepairStage::RunWatchedSteps(const TInstallPaths& paths) {
   TServerCallWatch watch(FHost, FConnection, StepName, SecondsFor(Limits, platform::FileSize(paths.Database).value_or(0)));
   TChangeReport report(FHost, FConnection);
-  const auto step = [&](TDbSQL& statement) {
-    if (!watch.Stopped()) RunStep(statement);
+  const auto step = [&](TDbSQL& statement, const std::function<void()>& afterwards) {
+    if (!watch.Stopped()) RunStep(statement, afterwards);
   };
-  const auto reported = [](auto&& part) {
-    const TTimedPhase timed(TPhase::ChangeReport);
-    part();
-  };
-  reported([&] { report.BeforeDepartmentIds(); });
-  step(*FStatements.Steps[0]);
-  step(*FStatements.Steps[1]);
-  reported([&] { report.AfterDepartmentIds(); });
-  step(*FStatements.Steps[2]);
-  reported([&] {
+  report.BeforeDepartmentIds();
+  step(*FStatements.Steps[0], nullptr);
+  step(*FStatements.Steps[1], [&] { report.AfterDepartmentIds(); });
+  step(*FStatements.Steps[2], [&] {
     report.AllowancesThatKeepTheirKey();
     report.BeforeDuplicateKeys();
   });
-  step(*FStatements.Steps[3]);
-  if (!watch.Stopped()) reported([&] { report.AfterDuplicateKeys(); });
+  step(*FStatements.Steps[3], [&] {
+    if (!watch.Stopped()) report.AfterDuplicateKeys();
+  });
   return watch.Stopped();
 }
 
-void TDataRepairStage::RunStep(TDbSQL& statement) {
+// A failed statement skips its pause; the report still reads.
+void TDataRepairStage::RunStep(TDbSQL& statement, const std::function<void()>& afterwards) {
   StopIfAsked(FHost, StepName);
+  bool committed = false;
   try {
-    {
-      const TTimedPhase timed(TPhase::Statements);
-      if (!FConnection.InTransaction()) FConnection.StartTransaction();
-      statement.Execute();
-      FConnection.ApplyUpdates();
-      FConnection.Commit();
-    }
-    const TTimedPhase timed(TPhase::Pauses);
-    FHost.Pause(PauseAfterStep);
+    const TTimedPhase timed(TPhase::Statements);
+    if (!FConnection.InTransaction()) FConnection.StartTransaction();
+    statement.Execute();
+    FConnection.ApplyUpdates();
+    FConnection.Commit();
+    committed = true;
   } catch (const std::exception& error) {
     FHost.AddLog(error.what());
   }
+  const std::uint64_t pauseStarted = platform::SteadyMilliseconds();
+  if (afterwards) {
+    const TTimedPhase timed(TPhase::ChangeReport);
+    afterwards();
+  }
+  if (!committed) return;
+  const std::uint64_t spent = platform::SteadyMilliseconds() - pauseStarted;
+  const TTimedPhase timed(TPhase::Pauses);
+  FHost.Pause(spent >= PauseAfterStep ? 0 : static_cast<unsigned>(PauseAfterStep - spent));
 }

@@ -3,6 +3,7 @@
 // and, when it fails, logged while the next one runs.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -39,7 +40,7 @@ class TDataRepairStage : public TRepairStage {
   TToolLimits Limits;
 
  private:
-  void RunStep(TDbSQL& statement);
+  void RunStep(TDbSQL& statement, const std::function<void()>& afterwards);
   void CloseAfterFailure();
   std::optional<std::string> RunWatchedSteps(const TInstallPaths& paths);
 
