@@ -158,8 +158,9 @@ void TDbConnection::Open() {
 // the database is still open in this process.
 void TDbConnection::Close() {
   if (!Connected()) return;
+  const bool wasClosing = FClosing;  // a close from the error event, inside a close
   FClosing = true;
-  const platform::TScopeExit closed([this] { FClosing = false; });
+  const platform::TScopeExit closed([this, wasClosing] { FClosing = wasClosing; });
   try {
     EndActiveTransactions();
     FIConnection->Disconnect();
