@@ -46,8 +46,12 @@ struct TRecordedConnection {
   std::string Prepared() { return Control<const char* (*)()>("FakeClient_LastPrepared")(); }
   std::string Tpb() { return Control<const char* (*)()>("FakeClient_LastTpb")(); }
   void Type(short type) { Control<void (*)(short)>("FakeClient_SetStatementType")(type); }
+  // An open transaction whose next rollbacks the server refuses; the calls
+  // recorded from here on.
   void RefuseRollbacks(int times, long code, const char* message) {
+    cnn.StartTransaction();
     Control<void (*)(int, long, const char*)>("FakeClient_RefuseRollbacks")(times, code, message);
+    Clear();
   }
 
   // One step of the data stage: start if inactive, execute, apply, commit.
@@ -140,9 +144,7 @@ constexpr long NetworkError = 335544721;  // isc_network_error: the connection i
 // asked again, and only then is the database detached.
 TEST(ConnectionClose, ARefusedRollbackIsAskedAgainBeforeTheDetach) {
   TRecordedConnection r;
-  r.cnn.StartTransaction();
   r.RefuseRollbacks(1, Cancelled, "operation was cancelled");
-  r.Clear();
   r.cnn.Close();
   EXPECT_EQ(r.Calls(), "rollback refused,rollback,detach");
   EXPECT_FALSE(r.cnn.Connected());
@@ -153,9 +155,7 @@ TEST(ConnectionClose, ARefusedRollbackIsAskedAgainBeforeTheDetach) {
 // database is still open here, and a later close finishes the job.
 TEST(ConnectionClose, ATransactionTheServerKeepsLeavesTheConnectionAttachedAndRaises) {
   TRecordedConnection r;
-  r.cnn.StartTransaction();
   r.RefuseRollbacks(2, Cancelled, "operation was cancelled");
-  r.Clear();
   try {
     r.cnn.Close();
     FAIL() << "the close reported success";
@@ -175,9 +175,7 @@ TEST(ConnectionClose, ATransactionTheServerKeepsLeavesTheConnectionAttachedAndRa
 // its transaction went with it.
 TEST(ConnectionClose, ALostConnectionIsNeverAttachedAgainByTheClose) {
   TRecordedConnection r;
-  r.cnn.StartTransaction();
   r.RefuseRollbacks(1, NetworkError, "Error writing data to the connection.");
-  r.Clear();
   r.cnn.Close();
   EXPECT_EQ(r.Calls().find("attach"), std::string::npos) << r.Calls();
   EXPECT_FALSE(r.cnn.Connected());
