@@ -3,7 +3,9 @@
 // as statement 3 makes them, once with temporary tables made without any index
 // (as an earlier tool leaves them). Then on 25,000 to 100,000 rows with 10%
 // duplicated keys and an index on BLUONG (NAM, THANG, MSNV), as a payroll
-// table keyed by month has: the index must not make it quadratic.
+// table keyed by month has: the index must not make it quadratic. Last, 25,000
+// to 200,000 rows with the customer's indexes (also PHUCAP (IDLUONG)) at 10 %
+// and 1 % duplicated keys, a month imported twice, and families of 12.
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -26,6 +28,9 @@ double SecondsOf(const std::function<void()>& work) {
   work();
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
+
+struct TBenchDatabase;
+double Measure(TBenchDatabase& db, int rows, double previous);
 
 struct TBenchDatabase {
   TTestFolder folder{"bench"};
@@ -75,15 +80,37 @@ void Series(bool tablesWithoutIndexes, bool payrollKeyIndex = false) {
   const std::vector<int> sizes = payrollKeyIndex ? std::vector<int>{25000, 50000, 100000} : std::vector<int>{50000, 100000, 200000};
   for (int rows : sizes) {
     TBenchDatabase db(rows, tablesWithoutIndexes, payrollKeyIndex ? 10 : 1, payrollKeyIndex);
-    const double copy = SecondsOf([&] { db.Run({"insert into BLUONG_COPY select * from BLUONG"}); });
-    const double statement = SecondsOf([&] { db.Run(RemoveDuplicateKeysBlock()); });
-    std::printf("%6d rows: statement 4 %.2f s, copy %.2f s, ratio to copy %.2f", rows, statement, copy,
-                statement / copy);
-    if (previous > 0) std::printf(", growth from half the rows %.2fx", statement / previous);
-    std::printf("\n");
-    std::fflush(stdout);
-    previous = statement;
+    previous = Measure(db, rows, previous);
   }
+}
+
+// The customer's indexes (BLUONG's key and PHUCAP (IDLUONG)) under three
+// shapes of duplication: 10 % of the keys twice; every row of one month
+// twice (a month imported again); families of 12 rows sharing one key.
+void CustomerIndexSeries(const char* title, const std::vector<std::string>& shape, int duplicatedPercent) {
+  std::printf("%s, indexes on BLUONG (NAM, THANG, MSNV) and PHUCAP (IDLUONG)\n", title);
+  double previous = 0;
+  for (int rows : {25000, 50000, 100000, 200000}) {
+    TBenchDatabase db(rows, false, duplicatedPercent, true);
+    db.Run({"create index PHUCAP_IDLUONG on PHUCAP (IDLUONG)"});
+    for (const auto& statement : shape) db.Run({statement});
+    previous = Measure(db, rows, previous);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Statement 4 beside a plain copy of BLUONG on the same database; its time.
+double Measure(TBenchDatabase& db, int rows, double previous) {
+  const double copy = SecondsOf([&] { db.Run({"insert into BLUONG_COPY select * from BLUONG"}); });
+  const double statement = SecondsOf([&] { db.Run(RemoveDuplicateKeysBlock()); });
+  std::printf("%6d rows: statement 4 %.2f s, copy %.2f s, ratio to copy %.2f", rows, statement, copy, statement / copy);
+  if (previous > 0) std::printf(", growth from half the rows %.2fx", statement / previous);
+  std::printf("\n");
+  std::fflush(stdout);
+  return statement;
 }
 
 }  // namespace
@@ -96,5 +123,13 @@ int main(int argc, char* argv[]) {
     Series(true);
   }
   Series(false, true);
+  CustomerIndexSeries("10% duplicated keys", {}, 10);
+  CustomerIndexSeries("1% duplicated keys", {}, 1);
+  CustomerIndexSeries("every row of month 1 twice",
+                      {"insert into BLUONG (NAM, ID, THANG, MSNV, HO_TEN, LUONG) select NAM, ID + 100000000, THANG, "
+                       "MSNV, HO_TEN, LUONG from BLUONG where THANG = 1"},
+                      0);
+  CustomerIndexSeries("families of 12 rows sharing a key (10% of the rows)",
+                      {"update BLUONG set THANG = 1, MSNV = 'F' || (ID / 12) where ID <= (select count(*) from BLUONG) / 10"}, 0);
   return 0;
 }
