@@ -179,8 +179,7 @@ std::optional<std::string> TRepairProcedure::RunGuardedSteps(const TInstallPaths
     if (!damaged) RunDataRepair(paths);
     else FHost.AddLog(texts::RebuildingBeforeDataRepair);
     EnterPhase(paths, TRepairPhase::Rebuild);
-    const auto beforeBackup = CountRowsForInformation(paths, texts::BeforeBackup);
-    RecordDatabaseState(paths);
+    const auto beforeBackup = ReferenceCounts(paths, beforeGfix, damaged);
     if (beforeGfix && beforeBackup)
       for (const auto& removed : RowsLost(*beforeGfix, *beforeBackup))
         FHost.AddLog(texts::RowsRemovedByGfix(removed.Table, removed.Before, removed.After));
@@ -253,6 +252,21 @@ std::optional<TRowCounts> TRepairProcedure::CountRowsForInformation(const TInsta
     FHost.AddLog(texts::RowsNotCounted(when, error.what()));
     return std::nullopt;
   }
+}
+
+// The counts the rebuild is checked against. Where validation found nothing,
+// gfix's mend removed nothing and no statement removes a row, so a whole
+// count taken before gfix is the reference: stricter than a second count,
+// since it would also catch a row lost on the way to the backup. After
+// damage, or without a whole first count, the tables are counted again.
+std::optional<TRowCounts> TRepairProcedure::ReferenceCounts(const TInstallPaths& paths,
+                                                           const std::optional<TRowCounts>& beforeGfix, bool damaged) {
+  const bool whole = beforeGfix && std::none_of(beforeGfix->begin(), beforeGfix->end(),
+                                                [](const auto& table) { return table.second == UnreadableRows; });
+  if (whole && !damaged) return beforeGfix;
+  auto counts = CountRowsForInformation(paths, texts::BeforeBackup);
+  RecordDatabaseState(paths);
+  return counts;
 }
 
 // The restored database must be readable and hold every row of every table

@@ -30,9 +30,10 @@ class TRepairProcedure {
   // saved log, when given, is started once the run holds the folder; the
   // host writes into it.
   // A row counter, when given, counts every table before the gfix passes,
-  // before the backup and after the restore: a table with fewer rows after
-  // the restore fails the repair, and one that could not be counted before
-  // the backup ends it as DoneRowsNotVerified, never as Done.
+  // before the backup (where validation found damage, or the first count
+  // was not whole) and after the restore: a table with fewer rows after the
+  // restore fails the repair, and one that could not be counted before the
+  // backup ends it as DoneRowsNotVerified, never as Done.
   TRepairProcedure(TRepairHost& host, TRepairStage* dataRepair, TRepairStage* rebuild, TSavedLog* savedLog = nullptr,
                    TRowCounter* rowCounter = nullptr);
   ~TRepairProcedure();
@@ -65,6 +66,8 @@ class TRepairProcedure {
   bool RunGfixPasses(const TInstallPaths& paths);
   void RunDataRepair(const TInstallPaths& paths);
   std::optional<TRowCounts> CountRowsForInformation(const TInstallPaths& paths, const std::string& when);
+  std::optional<TRowCounts> ReferenceCounts(const TInstallPaths& paths, const std::optional<TRowCounts>& beforeGfix,
+                                            bool damaged);
   void CheckNoRowsLost(const TInstallPaths& paths, const std::optional<TRowCounts>& beforeBackup);
   void NotVerified(const std::string& why);
   bool RunTool(const TToolRun& run, const TToolBound& bound);

@@ -164,8 +164,10 @@ TEST(RowCounts, ARebuildThatCouldNotBeCheckedEndsWithItsOwnBoxNeverDone) {
     std::vector<std::optional<TRowCounts>> Answers;
     std::string Why;
   };
-  for (const auto& [answers, why] : {TCase{{whole, std::nullopt, whole}, texts::RowsNotVerified({})},
-                                     TCase{{whole, oneUnread, whole}, texts::RowsNotVerified({"U"})}}) {
+  // A sound database: a whole first count is the reference; one that is not
+  // whole is taken again before the backup.
+  for (const auto& [answers, why] : {TCase{{std::nullopt, std::nullopt, whole}, texts::RowsNotVerified({})},
+                                     TCase{{oneUnread, oneUnread, whole}, texts::RowsNotVerified({"U"})}}) {
     InstallFolder install;
     const TInstallPaths paths = install.Paths();
     TRecordingHost host;
@@ -182,8 +184,23 @@ TEST(RowCounts, ARebuildThatCouldNotBeCheckedEndsWithItsOwnBoxNeverDone) {
   InstallFolder install;
   TRecordingHost host;
   TScriptedStage data, rebuild;
-  TListedCounter counter({whole, whole, std::nullopt});
+  TListedCounter counter({whole, std::nullopt});
   EXPECT_EQ(TRepairProcedure(host, &data, &rebuild, nullptr, &counter).Run(install.Root()), TRepairOutcome::FailedAsBefore);
+}
+
+// With a whole count before gfix and no damage found, that count is what
+// the rebuild is checked against: a row lost anywhere after it (here by the
+// data stage) fails the repair.
+TEST(RowCounts, AWholeFirstCountOfASoundDatabaseIsTheReferenceForTheRebuild) {
+  InstallFolder install;
+  const TInstallPaths paths = install.Paths();
+  TRecordingHost host;
+  TScriptedStage data([](const TInstallPaths& p) { RunIsqlOn(p.Database, "delete from T where ID = 2;\ncommit;\n"); });
+  TScriptedStage rebuild;
+  TClientRowCounter counter(PROGRAM_FOLDER "/");
+  EXPECT_EQ(TRepairProcedure(host, &data, &rebuild, nullptr, &counter).Run(install.Root()), TRepairOutcome::FailedAsBefore);
+  EXPECT_NE(std::find(host.Log.begin(), host.Log.end(), texts::RowsLostInRebuild("T", 2, 1)), host.Log.end())
+      << ::testing::PrintToString(host.Log);
 }
 
 // The child's count is a count only when it ended well with every table it
