@@ -1,8 +1,8 @@
 #include "app/CommandLine.h"
 
 #include <cstdio>
-#include <cstring>
 #include <exception>
+#include <memory>
 #include <string>
 
 #include "platform/Files.h"
@@ -10,8 +10,6 @@
 #include "repair/ProgramCheck.h"
 #include "repair/RepairParts.h"
 #include "repair/RepairProcedure.h"
-
-#include <memory>
 
 namespace {
 

@@ -235,9 +235,8 @@ void TDbConnection::HandleConnectionError(EDataAccessError& E, bool& Fail, bool&
 // The handle is taken now: the attachment must outlive the canceller's use,
 // which the watch that holds it guarantees by ending before the close.
 std::function<void()> TDbConnection::Canceller() const {
-  if (!Connected()) return {};
-  TFbClient* client = FIConnection->Client();
-  if (client == nullptr || !client->HasEntry(TFbEntry::fb_cancel_operation)) return {};
+  TFbClient* client = CancellingClient();
+  if (client == nullptr) return {};
   const isc_db_handle handle = *FIConnection->DatabaseHandle();
   return [client, handle] {
     if (client->CallInFlight()) CancelOperation(*client, handle, fb_cancel_raise);
@@ -245,10 +244,16 @@ std::function<void()> TDbConnection::Canceller() const {
 }
 
 bool TDbConnection::ClearPendingCancel() {
-  if (!Connected()) return true;
-  TFbClient* client = FIConnection->Client();
-  if (client == nullptr || !client->HasEntry(TFbEntry::fb_cancel_operation)) return true;
+  TFbClient* client = CancellingClient();
+  if (client == nullptr) return true;
   const isc_db_handle handle = *FIConnection->DatabaseHandle();
   const bool disabled = CancelOperation(*client, handle, fb_cancel_disable);
   return CancelOperation(*client, handle, fb_cancel_enable) && disabled;
+}
+
+// The client of an open connection that can cancel its calls, or nullptr.
+TFbClient* TDbConnection::CancellingClient() const {
+  if (!Connected()) return nullptr;
+  TFbClient* client = FIConnection->Client();
+  return client != nullptr && client->HasEntry(TFbEntry::fb_cancel_operation) ? client : nullptr;
 }

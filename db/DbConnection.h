@@ -95,6 +95,7 @@ class TDbConnection {
   void ReleasePhysicalConnection();
   bool OnlyReadCommittedReadsActive() const;
   void EndActiveTransactions();
+  TFbClient* CancellingClient() const;
 
   std::string FProviderName, FDatabase, FServer, FUsername, FPassword;
   int FPort = 0;

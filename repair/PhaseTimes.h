@@ -38,3 +38,10 @@ class TTimedPhase {
   TPhase FPhase;
   std::uint64_t FStarted;
 };
+
+// The work's result, its time added to the phase.
+template <typename Work>
+auto Timed(TPhase phase, Work&& work) -> decltype(work()) {
+  const TTimedPhase timed(phase);
+  return work();
+}

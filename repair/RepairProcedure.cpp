@@ -133,21 +133,18 @@ bool TRepairProcedure::Prepare(const TInstallPaths& paths) {
     Refuse(*reason);
     return false;
   }
-  if (auto reason = TimedSafetyCopy(paths)) {
+  if (auto reason = Timed(TPhase::SafetyCopy, [&] { return TakeSafetyCopy(paths); })) {
     Stop(*reason);
     return false;
   }
   FMarker.SafetyCopySize = platform::FileSize(paths.SafetyCopy).value_or(0);
-  {
-    const TTimedPhase timed(TPhase::Checksum);
-    FMarker.SafetyCopyChecksum = platform::FileChecksum(paths.SafetyCopy);
-  }
+  FMarker.SafetyCopyChecksum = Timed(TPhase::Checksum, [&] { return platform::FileChecksum(paths.SafetyCopy); });
   FMarker.Phase = TRepairPhase::Gfix;
   if (!FMarker.SafetyCopyChecksum) {
     Stop(texts::SafetyCopyUnreadable(paths.SafetyCopy));
     return false;
   }
-  if (auto failure = TimedMarkerWrite(paths)) {
+  if (auto failure = WriteMarker(paths)) {
     Stop(texts::MarkerNotWritten(paths.RepairMarker, texts::Reason(*failure)));
     return false;
   }
@@ -216,26 +213,15 @@ void TRepairProcedure::EnterPhase(const TInstallPaths& paths, TRepairPhase phase
 // After each step that wrote the database (every attach writes its header
 // page), the marker learns the state the repair left it in.
 void TRepairProcedure::RecordDatabaseState(const TInstallPaths& paths) {
-  std::optional<TDatabaseState> state;
-  {
-    const TTimedPhase timed(TPhase::Checksum);
-    state = DatabaseStateOf(paths.Database);
-  }
-  if (state) {
+  if (const auto state = Timed(TPhase::Checksum, [&] { return DatabaseStateOf(paths.Database); })) {
     auto& states = FMarker.DatabaseStates;
     if (std::find(states.begin(), states.end(), *state) == states.end()) states.push_back(*state);
   }
-  TimedMarkerWrite(paths);
+  WriteMarker(paths);
 }
 
-std::optional<std::string> TRepairProcedure::TimedSafetyCopy(const TInstallPaths& paths) {
-  const TTimedPhase timed(TPhase::SafetyCopy);
-  return TakeSafetyCopy(paths);
-}
-
-platform::TFileResult TRepairProcedure::TimedMarkerWrite(const TInstallPaths& paths) {
-  const TTimedPhase timed(TPhase::Marker);
-  return WriteRepairMarker(paths, FMarker);
+platform::TFileResult TRepairProcedure::WriteMarker(const TInstallPaths& paths) {
+  return Timed(TPhase::Marker, [&] { return WriteRepairMarker(paths, FMarker); });
 }
 
 // Counts that only inform: a database that cannot be counted here is said
@@ -261,9 +247,7 @@ std::optional<TRowCounts> TRepairProcedure::CountRowsForInformation(const TInsta
 // damage, or without a whole first count, the tables are counted again.
 std::optional<TRowCounts> TRepairProcedure::ReferenceCounts(const TInstallPaths& paths,
                                                            const std::optional<TRowCounts>& beforeGfix, bool damaged) {
-  const bool whole = beforeGfix && std::none_of(beforeGfix->begin(), beforeGfix->end(),
-                                                [](const auto& table) { return table.second == UnreadableRows; });
-  if (whole && !damaged) return beforeGfix;
+  if (beforeGfix && UnreadableTables(*beforeGfix).empty() && !damaged) return beforeGfix;
   auto counts = CountRowsForInformation(paths, texts::BeforeBackup);
   RecordDatabaseState(paths);
   return counts;
@@ -275,10 +259,7 @@ std::optional<TRowCounts> TRepairProcedure::ReferenceCounts(const TInstallPaths&
 // plain "done", and FRowsNotVerified says why.
 void TRepairProcedure::CheckNoRowsLost(const TInstallPaths& paths, const std::optional<TRowCounts>& beforeBackup) {
   if (FRowCounter == nullptr || FRebuild == nullptr) return;
-  const TRowCounts after = [&] {
-    const TTimedPhase timed(TPhase::Counts);
-    return FRowCounter->Count(paths.Database);
-  }();
+  const TRowCounts after = Timed(TPhase::Counts, [&] { return FRowCounter->Count(paths.Database); });
   if (!beforeBackup) return NotVerified(texts::RowsNotVerified({}));
   const auto lost = RowsLost(*beforeBackup, after);
   if (!lost.empty()) {
@@ -287,9 +268,7 @@ void TRepairProcedure::CheckNoRowsLost(const TInstallPaths& paths, const std::op
       text += (text.empty() ? "" : "\r") + texts::RowsLostInRebuild(table.Table, table.Before, table.After);
     throw ERowsLost(text);
   }
-  std::vector<std::string> uncounted;
-  for (const auto& [table, rows] : *beforeBackup)
-    if (rows == UnreadableRows) uncounted.push_back(table);
+  const auto uncounted = UnreadableTables(*beforeBackup);
   if (!uncounted.empty()) NotVerified(texts::RowsNotVerified(uncounted));
 }
 
@@ -322,10 +301,7 @@ bool TRepairProcedure::RunGfixPasses(const TInstallPaths& paths) {
 bool TRepairProcedure::RunTool(const TToolRun& run, const TToolBound& bound) {
   FHost.ProcessEvents();
   std::vector<std::string> output;
-  const std::uint32_t exitCode = [&] {
-    const TTimedPhase timed(TPhase::Gfix);
-    return RunLoggedTool(FHost, run, bound, &output);
-  }();
+  const std::uint32_t exitCode = Timed(TPhase::Gfix, [&] { return RunLoggedTool(FHost, run, bound, &output); });
   const std::string summary = SummariseGfix(bound.Tool, output, exitCode);
   if (!summary.empty()) FHost.AddLog(summary);
   return !summary.empty();

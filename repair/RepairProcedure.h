@@ -61,8 +61,7 @@ class TRepairProcedure {
   std::optional<std::string> RunGuardedSteps(const TInstallPaths& paths);
   void EnterPhase(const TInstallPaths& paths, TRepairPhase phase);
   void RecordDatabaseState(const TInstallPaths& paths);
-  std::optional<std::string> TimedSafetyCopy(const TInstallPaths& paths);
-  platform::TFileResult TimedMarkerWrite(const TInstallPaths& paths);
+  platform::TFileResult WriteMarker(const TInstallPaths& paths);
   bool RunGfixPasses(const TInstallPaths& paths);
   void RunDataRepair(const TInstallPaths& paths);
   std::optional<TRowCounts> CountRowsForInformation(const TInstallPaths& paths, const std::string& when);

@@ -42,6 +42,13 @@ TRowCounts CountRowsThrough(TDbConnection& connection, const std::string& progra
   return counts;
 }
 
+std::vector<std::string> UnreadableTables(const TRowCounts& counts) {
+  std::vector<std::string> tables;
+  for (const auto& [table, rows] : counts)
+    if (rows == UnreadableRows) tables.push_back(table);
+  return tables;
+}
+
 std::vector<TRowLoss> RowsLost(const TRowCounts& before, const TRowCounts& after) {
   std::vector<TRowLoss> lost;
   for (const auto& [table, rows] : before) {

@@ -49,6 +49,9 @@ struct TRowLoss {
 
 std::vector<TRowLoss> RowsLost(const TRowCounts& before, const TRowCounts& after);
 
+// The tables a count could not read.
+std::vector<std::string> UnreadableTables(const TRowCounts& counts);
+
 // The rebuild lost rows: the repair fails, the safety copy goes back.
 class ERowsLost : public Exception {
  public:
